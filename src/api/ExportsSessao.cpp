@@ -4,7 +4,7 @@
 
 #include "RX457.h"
 #include "api/Fronteira.h"
-#include "api/ORVEX.h"
+#include "text/ORVEX.h"
 
 using ORDAL_VEX::ORVEX;
 using ORDAL_VEX::protegido;

@@ -107,7 +107,23 @@ bool INIFileBase::mesmoNome(const std::string& a, const std::string& b) const {
 
 void INIFileBase::executarTabela(int modo) {
     modo_ = modo;
+    // Load and save passes work on one copy of the file and write it back once, so that completing a
+    // fresh file costs one rewrite instead of one per key.
+    std::ifstream in(nomeArquivo_, std::ios::binary);
+    emPasse_ = modo != AlterarChave && static_cast<bool>(in);
+    if (emPasse_) {
+        std::ostringstream texto;
+        texto << in.rdbuf();
+        textoPasse_ = texto.str();
+        passeAlterado_ = false;
+    }
+    in.close();
     tabela();
+    if (emPasse_) {
+        emPasse_ = false;
+        if (passeAlterado_ && !gravarArquivo(textoPasse_)) falhaGravacao_ = true;
+        textoPasse_.clear();
+    }
     aposTabela();
 }
 
@@ -178,8 +194,15 @@ bool INIFileBase::processarChave(const std::string& secao, InterfaceChave& chave
     const std::string nome = chave.nome();
     if (modo_ == AlterarChave && !(mesmoNome(secao, secaoAlvo_) && mesmoNome(nome, chaveAlvo_))) return false;
 
-    std::ifstream in(nomeArquivo_, std::ios::binary);
-    if (!in) return false;
+    std::ifstream arquivo;
+    std::istringstream copia;
+    if (emPasse_) {
+        copia.str(textoPasse_);
+    } else {
+        arquivo.open(nomeArquivo_, std::ios::binary);
+        if (!arquivo) return false;
+    }
+    std::istream& in = emPasse_ ? static_cast<std::istream&>(copia) : arquivo;
 
     if (modo_ != Salvar && modo_ != Carregar) obrigatoria = false;
     const std::string anterior = chave.comoTexto();
@@ -228,13 +251,16 @@ bool INIFileBase::processarChave(const std::string& secao, InterfaceChave& chave
         }
         saida += "   " + k + " = " + v + "\n";
     }
-    in.close();
+    arquivo.close();
 
     if (obrigatoria) {
         if (!naSecao) saida += "\n[" + secao + "]\n";
         anexarObrigatoria();
     }
-    if (mudou && !gravarArquivo(saida)) {
+    if (mudou && emPasse_) {
+        textoPasse_ = std::move(saida);
+        passeAlterado_ = true;
+    } else if (mudou && !gravarArquivo(saida)) {
         falhaGravacao_ = true;
         // The file kept its old contents: so does the variable of a change that did not reach it.
         if (modo_ == AlterarChave) {

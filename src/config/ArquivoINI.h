@@ -121,6 +121,9 @@ private:
     int modo_ = Carregar;
     std::string secaoTabela_;     // the section the table is declaring keys of
     bool falhaGravacao_ = false;
+    bool emPasse_ = false;         // a load or save pass is working on textoPasse_
+    bool passeAlterado_ = false;
+    std::string textoPasse_;
 };
 
 // Binds the parameter class T to a file: T holds the variables, and the explicit specialisations of
