@@ -1,0 +1,48 @@
+// PDF417 printing through the driver; kept apart so that only users of it pull in the encoder.
+#include <algorithm>
+
+#include "printer/Driver.h"
+#include "symbols/PDF417.h"
+
+namespace Ordal::Printer {
+
+bool Driver::imprimirPDF417(const ParametrosCodigoPDF417& pedido) {
+    if (pedido.dados.empty()) return false;
+    // Scale factors beyond these only make a symbol that no roll can hold.
+    const int modulo = std::clamp(pedido.larguraModulo, 1, 32);
+    const int repeticoes = std::clamp(pedido.alturaLinha, 1, 64);
+
+    Symbols::ParametrosPDF417 simbolo;
+    Symbols::iniciarPDF417(simbolo);
+    simbolo.texto = pedido.dados.data();
+    simbolo.tamanhoTexto = static_cast<int>(std::min<size_t>(pedido.dados.size(), 1 << 20));
+    simbolo.opcoes = pedido.opcoes;
+    simbolo.nivelErro = pedido.nivelErro;
+    Symbols::codificarPDF417(simbolo);
+    if (simbolo.erro != 0 || !simbolo.bits) {
+        Symbols::liberarPDF417(simbolo);
+        return false;
+    }
+
+    // Every symbol row is repeated `repeticoes` times (the raster is as tall as those rows need).
+    Raster linhas;
+    linhas.largura = simbolo.colunasBits;
+    linhas.altura = repeticoes * simbolo.linhas;
+    const int bpl = linhas.bytesPorLinha();
+    linhas.bytes.assign(static_cast<size_t>(bpl) * linhas.altura, '\0');
+    const int copiar = std::min(bpl, simbolo.bytesPorLinha);
+    for (int j = 0; j < simbolo.linhas; ++j)
+        for (int k = 0; k < repeticoes; ++k)
+            std::copy_n(reinterpret_cast<const char*>(simbolo.bits) + static_cast<size_t>(j) * simbolo.bytesPorLinha,
+                        copiar, &linhas.bytes[static_cast<size_t>(repeticoes * j + k) * bpl]);
+    Symbols::liberarPDF417(simbolo);
+
+    Raster raster = redimensionarRaster(linhas, linhas.largura * modulo, linhas.altura * modulo);
+    if (raster.vazio()) return false;
+    avancarPapel(modulo * repeticoes);
+    imprimirRaster(0, raster, -1);
+    avancarPapel(modulo * repeticoes);
+    return true;
+}
+
+}  // namespace Ordal::Printer

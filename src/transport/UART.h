@@ -1,0 +1,112 @@
+// Byte pipe to the printer's character device (serial, USB CDC-ACM or USB printer class).
+// HEADER COMPLETE: the interface below is stable; other parts may rely on it.
+#pragma once
+
+#include <termios.h>
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace UART {
+
+// Line parameters of a link; plain record.
+struct Parameters {
+    // High byte = device class (see caminhoDoCodigo), low byte = device number 0..255.
+    int32_t codigoDispositivo = 0x0A00;
+    int32_t velocidade = 115200;
+    int32_t bitsDados = 8;
+    // Carried only: the line is always set to one stop bit.
+    int32_t bitsParada = 1;
+    // 0 none, 1 odd, anything else even.
+    int32_t paridade = 0;
+    // 0 none, 1 XON/XOFF, 2 RTS/CTS, other values leave RTS/CTS as the base flags set it.
+    int32_t controleFluxo = 0;
+};
+
+// Default parameters every printer model uses for its link.
+Parameters parametrosPadrao();
+
+// Device path prefix of a device class ("" when the class has no device path).
+const char* prefixoCaminho(int classe);
+// Port-name prefix of a device class ("" when the class has none).
+const char* prefixoNome(int classe);
+// Device path of a code ("/dev/usb/lp1" for 0x0C01); "" when the class has no path.
+std::string caminhoDoCodigo(int32_t codigo);
+// Port name to device code: "ttyS1" -> 0x0801, "3" -> 0x0A03; 0 when nothing matches.
+int32_t codigoDaPorta(const char* nome);
+// Device code to port name: 0x0A00 -> "ttyACM0"; "" for a class without a name prefix.
+std::string nomeDaPorta(int32_t codigo);
+
+class Base : public Parameters {
+public:
+    Base() = default;
+    explicit Base(const Parameters& p) : Parameters(p) {}
+    virtual ~Base();
+
+    // Closes, then opens the device path of codigoDispositivo (classes 8..13 only).
+    virtual bool abrirPorCodigo() = 0;
+    // Opens the path in raw mode with the fixed line settings; true when open.
+    virtual bool abrir(const std::string& caminho) = 0;
+    // Drains output, restores the original terminal settings and closes; no-op when closed.
+    virtual void fechar() = 0;
+    // Writes all n bytes; returns n, 0 when closed/nothing to do,
+    // -1 on an I/O error (logged).
+    virtual int escrever(const void* dados, size_t n) = 0;
+    // One read: byte count, 0 when nothing is pending, -1 on an I/O error (logged).
+    virtual int ler(void* buffer, size_t n) = 0;
+    virtual bool estaFechado() const = 0;
+    virtual bool estaAberto() const;
+    // {DSR, CTS}, each 0 or 1; both 0 when closed.
+    virtual std::array<uint8_t, 2> lerSinais() = 0;
+    // Writes until n bytes are out or ms milliseconds passed; returns the bytes written.
+    virtual int escreverComTimeout(const void* dados, size_t n, int ms);
+    // Reads until n bytes are in or ms milliseconds passed; returns the bytes read.
+    virtual int lerComTimeout(void* buffer, size_t n, int ms);
+
+    // Path last opened, shown in log lines.
+    std::string caminho;
+
+protected:
+    // Waits until the device is readable (POLLIN) or writable (POLLOUT), at most ms
+    // milliseconds: > 0 ready, 0 time limit reached, < 0 the device hung up or failed.
+    // The base has no descriptor and reports "ready" at once.
+    virtual int aguardarDispositivo(short eventos, int ms);
+};
+
+class UART : public Base {
+public:
+    UART();
+    explicit UART(const Parameters& p);
+    ~UART() override;
+    UART(const UART&) = delete;
+    UART& operator=(const UART&) = delete;
+
+    bool abrirPorCodigo() override;
+    bool abrir(const std::string& caminho) override;
+    void fechar() override;
+    int escrever(const void* dados, size_t n) override;
+    int ler(void* buffer, size_t n) override;
+    bool estaFechado() const override;
+    std::array<uint8_t, 2> lerSinais() override;
+    // Waits in poll for room in the output queue, never past the time limit.
+    int escreverComTimeout(const void* dados, size_t n, int ms) override;
+
+    // Terminal settings the link applies for the given parameters (exposed for tests).
+    static termios configuracaoLinha(const Parameters& p);
+
+    int descritor = -1;
+    termios termiosOriginal{};
+
+protected:
+    int aguardarDispositivo(short eventos, int ms) override;
+
+private:
+    // Writes from p[feitos] on. prazo < 0: give up after a long stall without progress; else at
+    // the steady-clock time prazo (ms). False on an I/O error (logged).
+    bool escreverAte(const uint8_t* p, size_t n, int64_t prazo, size_t& feitos);
+    bool termiosValido_ = false;
+};
+
+}  // namespace UART
