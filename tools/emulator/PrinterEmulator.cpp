@@ -1,0 +1,630 @@
+#include "PrinterEmulator.h"
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <deque>
+#include <fstream>
+#include <mutex>
+#include <system_error>
+#include <thread>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/eventfd.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include "EscPosStream.h"
+
+extern char** environ;
+
+namespace rx457emu {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr size_t kMaxEvents = 100000;
+constexpr size_t kMaxText = 1u << 20;
+constexpr size_t kMaxQueuedReply = 64 * 1024;   // a host that never reads gets its replies dropped
+constexpr int kIdentCount = 6;
+const char kIdentChars[kIdentCount] = {'1', '2', '3', 'A', 'B', 'C'};
+
+int identIndex(char n)
+{
+    for (int i = 0; i < kIdentCount; ++i)
+        if (kIdentChars[i] == n) return i;
+    return -1;
+}
+
+void makeRaw(int fd)
+{
+    termios t{};
+    if (tcgetattr(fd, &t) != 0) return;
+    cfmakeraw(&t);
+    cfsetispeed(&t, B115200);
+    cfsetospeed(&t, B115200);
+    t.c_cflag |= CLOCAL | CREAD;
+    tcsetattr(fd, TCSANOW, &t);
+}
+
+void closeFd(int& fd)
+{
+    if (fd >= 0) ::close(fd);
+    fd = -1;
+}
+
+void putLE16(std::vector<uint8_t>& v, size_t at, uint16_t x)
+{
+    v[at] = uint8_t(x);
+    v[at + 1] = uint8_t(x >> 8);
+}
+
+void putLE32(std::vector<uint8_t>& v, size_t at, uint32_t x)
+{
+    for (int i = 0; i < 4; ++i) v[at + size_t(i)] = uint8_t(x >> (8 * i));
+}
+
+}  // namespace
+
+struct PrinterEmulator::Impl : EscPosSink {
+    // Descriptors; only the serving thread touches master while it runs.
+    int master = -1;
+    int slaveHold = -1;   // keeps the tty alive across the host's close/reopen
+    int stopFd = -1;
+    std::string slavePath;
+    std::thread thread;
+
+    mutable std::mutex m;
+    mutable std::condition_variable cv;
+
+    // Configuration.
+    std::array<std::optional<std::string>, kIdentCount> ident{
+        std::string("RX"), std::string("T"), std::string("1.0"),
+        std::string("01.00"), std::string("ORDAL"), std::string("RX-457")};
+    std::array<std::optional<uint8_t>, 4> status{uint8_t(0x16), uint8_t(0x12), uint8_t(0x12),
+                                                 uint8_t(0x12)};
+    bool silent = false;
+    bool gone = false;
+    int replyDelayMs = 0;
+    bool realtimeInData = true;
+
+    // What came in.
+    std::vector<uint8_t> rx;
+    uint64_t rxTotal = 0;
+    Clock::time_point lastByte = Clock::now();
+    uint8_t rt1 = 0, rt2 = 0;   // the two previous raw bytes, for DLE EOT n
+    bool rtData1 = false, rtData2 = false;
+    int rtCount = 0;
+
+    // Page and events.
+    std::vector<std::vector<uint8_t>> rows;   // MSB = leftmost dot; shorter rows are white beyond
+    int width = 0;
+    size_t pageBytes = 0;
+    int cutsFull = 0, cutsPartial = 0, drawer = 0;
+    std::deque<std::string> eventLog;
+    std::vector<std::string> newEvents;   // handed to the callback after unlocking
+    std::string textLog;
+    std::function<void(const std::string&)> callback;
+
+    // Replies waiting for their time or for room in the pty.
+    struct Reply {
+        Clock::time_point due;
+        std::vector<uint8_t> bytes;
+    };
+    std::deque<Reply> out;
+    size_t outBytes = 0;
+    Clock::time_point retryAt{};
+
+    EscPosStream parser{*this};
+
+    // ---- EscPosSink (called with m held) ----
+    void rasterRow(const uint8_t* dots, int widthDots, int copies) override
+    {
+        const size_t bytes = size_t(widthDots + 7) / 8;
+        for (int c = 0; c < copies; ++c) {
+            if (rows.size() >= kMaxPageRows || pageBytes + bytes > kMaxPageBytes) return;
+            rows.emplace_back(dots, dots + bytes);
+            pageBytes += bytes;
+        }
+        width = std::max(width, widthDots);
+    }
+    void feedRows(int n) override
+    {
+        for (int i = 0; i < n && rows.size() < kMaxPageRows; ++i) rows.emplace_back();
+    }
+    void cut(bool full) override
+    {
+        if (full) ++cutsFull; else ++cutsPartial;
+        event(full ? "cut-full" : "cut-partial");
+    }
+    void drawerPulse(const std::string& what) override
+    {
+        ++drawer;
+        event(what);
+    }
+    void event(const std::string& e) override
+    {
+        eventLog.push_back(e);
+        if (eventLog.size() > kMaxEvents) eventLog.pop_front();
+        if (callback) newEvents.push_back(e);
+    }
+    void text(uint8_t c) override
+    {
+        if (textLog.size() >= kMaxText) textLog.erase(0, kMaxText / 2);
+        textLog.push_back(char(c));
+    }
+    void identify(uint8_t n) override
+    {
+        int i = -1;
+        uint8_t code = 0x5F;
+        switch (n) {
+        case 1: case '1': i = 0; code = 0x20; break;
+        case 2: case '2': i = 1; code = 0x02; break;
+        case 3: case '3': i = 2; code = 0x01; break;
+        case 'A': i = 3; break;
+        case 'B': i = 4; break;
+        case 'C': i = 5; break;
+        default: return;
+        }
+        if (!ident[size_t(i)]) return;
+        std::vector<uint8_t> r;
+        r.push_back(code);
+        r.insert(r.end(), ident[size_t(i)]->begin(), ident[size_t(i)]->end());
+        reply(std::move(r));
+    }
+
+    void reply(std::vector<uint8_t> bytes)
+    {
+        if (silent || gone || bytes.empty()) return;
+        if (outBytes + bytes.size() > kMaxQueuedReply) return;
+        outBytes += bytes.size();
+        out.push_back({Clock::now() + std::chrono::milliseconds(replyDelayMs), std::move(bytes)});
+    }
+
+    // DLE EOT n is answered the moment its last byte arrives, whatever is being collected;
+    // inData tells whether the parser took this byte as part of a command's data block.
+    void realtime(uint8_t b, bool inData)
+    {
+        if (rtCount >= 2 && rt2 == 0x10 && rt1 == 0x04 && b >= 1 && b <= 4 &&
+            (realtimeInData || !rtData2)) {
+            if (status[b - 1]) reply({*status[b - 1]});
+        }
+        rt2 = rt1;
+        rtData2 = rtData1;
+        rt1 = b;
+        rtData1 = inData;
+        if (rtCount < 2) ++rtCount;
+    }
+
+    void consume(const uint8_t* data, size_t n)
+    {
+        rx.insert(rx.end(), data, data + n);
+        rxTotal += n;
+        lastByte = Clock::now();
+        for (size_t i = 0; i < n; ++i) {
+            bool inData = parser.inDataBlock();
+            parser.feed(data[i]);
+            realtime(data[i], inData);
+        }
+    }
+
+    // ---- serving thread ----
+    void serve()
+    {
+        std::vector<uint8_t> buf(4096);
+        for (;;) {
+            int timeout = -1;
+            bool wantOut = false;
+            {
+                std::lock_guard<std::mutex> lk(m);
+                if (!out.empty()) {
+                    // After a full pty, wait a little before trying again rather than trusting
+                    // POLLOUT alone: the line discipline may still refuse the bytes.
+                    auto when = std::max(out.front().due, retryAt);
+                    auto now = Clock::now();
+                    if (when <= now) wantOut = true;
+                    else
+                        timeout = int(std::chrono::ceil<std::chrono::milliseconds>(when - now)
+                                          .count());
+                }
+            }
+            pollfd fds[2] = {{stopFd, POLLIN, 0}, {master, short(POLLIN | (wantOut ? POLLOUT : 0)), 0}};
+            int r = ::poll(fds, 2, timeout);
+            if (r < 0) {
+                if (errno == EINTR) continue;
+                return;
+            }
+            if (fds[0].revents) return;
+            bool gotData = false;
+            if (fds[1].revents & POLLIN) {
+                for (;;) {
+                    ssize_t k = ::read(master, buf.data(), buf.size());
+                    if (k > 0) {
+                        std::lock_guard<std::mutex> lk(m);
+                        consume(buf.data(), size_t(k));
+                        gotData = true;
+                        if (size_t(k) < buf.size()) break;
+                        continue;
+                    }
+                    if (k < 0 && errno == EINTR) continue;
+                    break;
+                }
+            } else if (fds[1].revents & (POLLHUP | POLLERR)) {
+                // Cannot happen while slaveHold is open; never spin on it anyway.
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            }
+            if (gotData) {
+                cv.notify_all();
+                deliverEvents();
+            }
+            writeDue();
+        }
+    }
+
+    void deliverEvents()
+    {
+        std::vector<std::string> evs;
+        std::function<void(const std::string&)> cb;
+        {
+            std::lock_guard<std::mutex> lk(m);
+            evs.swap(newEvents);
+            cb = callback;
+        }
+        if (cb)
+            for (const auto& e : evs) cb(e);
+    }
+
+    void writeDue()
+    {
+        std::lock_guard<std::mutex> lk(m);
+        auto now = Clock::now();
+        while (!out.empty() && out.front().due <= now) {
+            auto& front = out.front().bytes;
+            ssize_t k = ::write(master, front.data(), front.size());
+            if (k < 0) {
+                if (errno == EINTR) continue;
+                if (errno == EAGAIN) {
+                    retryAt = now + std::chrono::milliseconds(5);
+                    return;
+                }
+                out.clear();                   // the pty is broken: nobody will read these
+                outBytes = 0;
+                return;
+            }
+            outBytes -= size_t(k);
+            front.erase(front.begin(), front.begin() + k);
+            if (front.empty()) out.pop_front();
+        }
+    }
+
+    void wake()
+    {
+        uint64_t one = 1;
+        ssize_t k = ::write(stopFd, &one, sizeof one);
+        (void)k;
+    }
+
+    void stopThread()
+    {
+        if (thread.joinable()) {
+            wake();
+            thread.join();
+        }
+    }
+
+    std::vector<uint8_t> bmp() const
+    {
+        std::vector<uint8_t> v;
+        if (width <= 0 || rows.empty()) return v;
+        const size_t stride = size_t((width + 31) / 32) * 4;
+        const size_t image = stride * rows.size();
+        v.assign(130 + image, 0);
+        v[0] = 'B';
+        v[1] = 'M';
+        putLE32(v, 2, uint32_t(130 + image));
+        putLE32(v, 10, 130);
+        putLE32(v, 14, 108);
+        putLE32(v, 18, uint32_t(width));
+        putLE32(v, 22, uint32_t(-int32_t(rows.size())));
+        putLE16(v, 26, 1);
+        putLE16(v, 28, 1);
+        putLE32(v, 34, uint32_t(image));
+        putLE32(v, 38, 7086);
+        putLE32(v, 42, 7086);
+        putLE32(v, 46, 2);
+        v[122] = v[123] = v[124] = 0xDF;
+        size_t at = 130;
+        const size_t used = size_t(width + 7) / 8;
+        for (const auto& row : rows) {
+            std::copy_n(row.begin(), std::min(row.size(), used), v.begin() + long(at));
+            at += stride;
+        }
+        return v;
+    }
+};
+
+PrinterEmulator::PrinterEmulator() : impl_(std::make_unique<Impl>())
+{
+    Impl& d = *impl_;
+    d.master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (d.master < 0) throw std::system_error(errno, std::generic_category(), "posix_openpt");
+    char name[128];
+    if (::grantpt(d.master) != 0 || ::unlockpt(d.master) != 0 ||
+        ::ptsname_r(d.master, name, sizeof name) != 0) {
+        int e = errno;
+        closeFd(d.master);
+        throw std::system_error(e, std::generic_category(), "pty setup");
+    }
+    d.slavePath = name;
+    d.slaveHold = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
+    if (d.slaveHold < 0) {
+        int e = errno;
+        closeFd(d.master);
+        throw std::system_error(e, std::generic_category(), "open pty slave");
+    }
+    // Raw on both sides so that no byte is translated or swallowed by the line discipline.
+    makeRaw(d.slaveHold);
+    makeRaw(d.master);
+    ::fcntl(d.master, F_SETFL, ::fcntl(d.master, F_GETFL) | O_NONBLOCK);
+    d.stopFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (d.stopFd < 0) {
+        int e = errno;
+        closeFd(d.slaveHold);
+        closeFd(d.master);
+        throw std::system_error(e, std::generic_category(), "eventfd");
+    }
+    d.thread = std::thread([&d] { d.serve(); });
+}
+
+PrinterEmulator::~PrinterEmulator()
+{
+    impl_->stopThread();
+    closeFd(impl_->slaveHold);
+    closeFd(impl_->master);
+    closeFd(impl_->stopFd);
+}
+
+const std::string& PrinterEmulator::slavePath() const { return impl_->slavePath; }
+
+void PrinterEmulator::setIdentification(char n, std::optional<std::string> text)
+{
+    int i = identIndex(n);
+    if (i < 0) return;
+    std::lock_guard<std::mutex> lk(impl_->m);
+    impl_->ident[size_t(i)] = std::move(text);
+}
+
+void PrinterEmulator::setStatus(int n, std::optional<uint8_t> value)
+{
+    if (n < 1 || n > 4) return;
+    std::lock_guard<std::mutex> lk(impl_->m);
+    impl_->status[size_t(n - 1)] = value;
+}
+
+void PrinterEmulator::setSilent(bool silent)
+{
+    std::lock_guard<std::mutex> lk(impl_->m);
+    impl_->silent = silent;
+    if (silent) {
+        impl_->out.clear();
+        impl_->outBytes = 0;
+    }
+}
+
+void PrinterEmulator::disappear()
+{
+    Impl& d = *impl_;
+    if (d.master < 0) return;
+    d.stopThread();
+    // Whatever the host wrote before the plug was pulled still counts as received.
+    std::vector<uint8_t> buf(4096);
+    for (;;) {
+        ssize_t k = ::read(d.master, buf.data(), buf.size());
+        if (k > 0) {
+            std::lock_guard<std::mutex> lk(d.m);
+            d.consume(buf.data(), size_t(k));
+            continue;
+        }
+        if (k < 0 && errno == EINTR) continue;
+        break;
+    }
+    {
+        std::lock_guard<std::mutex> lk(d.m);
+        d.gone = true;
+        d.out.clear();
+        d.outBytes = 0;
+    }
+    d.cv.notify_all();
+    d.deliverEvents();
+    closeFd(d.slaveHold);
+    closeFd(d.master);
+}
+
+void PrinterEmulator::setReplyDelay(int ms)
+{
+    std::lock_guard<std::mutex> lk(impl_->m);
+    impl_->replyDelayMs = std::max(0, ms);
+}
+
+void PrinterEmulator::setRealtimeInData(bool on)
+{
+    std::lock_guard<std::mutex> lk(impl_->m);
+    impl_->realtimeInData = on;
+}
+
+std::vector<uint8_t> PrinterEmulator::received() const
+{
+    std::lock_guard<std::mutex> lk(impl_->m);
+    return impl_->rx;
+}
+
+void PrinterEmulator::clearReceived()
+{
+    std::lock_guard<std::mutex> lk(impl_->m);
+    impl_->rx.clear();
+}
+
+uint64_t PrinterEmulator::receivedTotal() const
+{
+    std::lock_guard<std::mutex> lk(impl_->m);
+    return impl_->rxTotal;
+}
+
+bool PrinterEmulator::waitForReceived(size_t count, int timeoutMs) const
+{
+    std::unique_lock<std::mutex> lk(impl_->m);
+    return impl_->cv.wait_for(lk, std::chrono::milliseconds(std::max(0, timeoutMs)),
+                              [&] { return impl_->rx.size() >= count; });
+}
+
+bool PrinterEmulator::waitQuiet(int quietMs, int timeoutMs) const
+{
+    const auto deadline = Clock::now() + std::chrono::milliseconds(std::max(0, timeoutMs));
+    const auto quiet = std::chrono::milliseconds(std::max(0, quietMs));
+    std::unique_lock<std::mutex> lk(impl_->m);
+    for (;;) {
+        auto now = Clock::now();
+        auto quietAt = impl_->lastByte + quiet;
+        if (now >= quietAt) return true;
+        if (now >= deadline) return false;
+        impl_->cv.wait_until(lk, std::min(quietAt, deadline));
+    }
+}
+
+int64_t PrinterEmulator::millisSinceLastByte() const
+{
+    std::lock_guard<std::mutex> lk(impl_->m);
+    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - impl_->lastByte)
+        .count();
+}
+
+int PrinterEmulator::pageWidth() const
+{
+    std::lock_guard<std::mutex> lk(impl_->m);
+    return impl_->width;
+}
+
+int PrinterEmulator::pageHeight() const
+{
+    std::lock_guard<std::mutex> lk(impl_->m);
+    return int(impl_->rows.size());
+}
+
+bool PrinterEmulator::pixel(int x, int y) const
+{
+    std::lock_guard<std::mutex> lk(impl_->m);
+    if (x < 0 || y < 0 || size_t(y) >= impl_->rows.size()) return false;
+    const auto& row = impl_->rows[size_t(y)];
+    size_t byte = size_t(x) / 8;
+    if (byte >= row.size()) return false;
+    return (row[byte] >> (7 - x % 8)) & 1;
+}
+
+std::vector<uint8_t> PrinterEmulator::pageBMP() const
+{
+    std::lock_guard<std::mutex> lk(impl_->m);
+    return impl_->bmp();
+}
+
+bool PrinterEmulator::writePageBMP(const std::string& path) const
+{
+    std::vector<uint8_t> v = pageBMP();
+    if (v.empty()) return false;
+    std::ofstream f(path, std::ios::binary | std::ios::trunc);
+    if (!f) return false;
+    f.write(reinterpret_cast<const char*>(v.data()), std::streamsize(v.size()));
+    f.close();
+    return bool(f);
+}
+
+bool PrinterEmulator::writePagePNG(const std::string& path) const
+{
+    char tmp[] = "/tmp/rx457emu-XXXXXX.bmp";
+    int fd = ::mkstemps(tmp, 4);
+    if (fd < 0) return false;
+    ::close(fd);
+    bool ok = writePageBMP(tmp);
+    if (ok) {
+        std::string in = std::string("bmp:") + tmp;
+        std::string outArg = "png:" + path;
+        char* argv[] = {const_cast<char*>("convert"), in.data(), outArg.data(), nullptr};
+        posix_spawn_file_actions_t fa;
+        posix_spawn_file_actions_init(&fa);
+        posix_spawn_file_actions_addopen(&fa, 1, "/dev/null", O_WRONLY, 0);
+        posix_spawn_file_actions_addopen(&fa, 2, "/dev/null", O_WRONLY, 0);
+        pid_t pid = -1;
+        ok = ::posix_spawnp(&pid, "convert", &fa, nullptr, argv, environ) == 0;
+        posix_spawn_file_actions_destroy(&fa);
+        if (ok) {
+            int st = 0;
+            while (::waitpid(pid, &st, 0) < 0 && errno == EINTR) {
+            }
+            ok = WIFEXITED(st) && WEXITSTATUS(st) == 0;
+        }
+    }
+    ::unlink(tmp);
+    return ok;
+}
+
+void PrinterEmulator::clearPage()
+{
+    std::lock_guard<std::mutex> lk(impl_->m);
+    impl_->rows.clear();
+    impl_->width = 0;
+    impl_->pageBytes = 0;
+}
+
+int PrinterEmulator::fullCuts() const
+{
+    std::lock_guard<std::mutex> lk(impl_->m);
+    return impl_->cutsFull;
+}
+
+int PrinterEmulator::partialCuts() const
+{
+    std::lock_guard<std::mutex> lk(impl_->m);
+    return impl_->cutsPartial;
+}
+
+int PrinterEmulator::drawerPulses() const
+{
+    std::lock_guard<std::mutex> lk(impl_->m);
+    return impl_->drawer;
+}
+
+std::vector<std::string> PrinterEmulator::events() const
+{
+    std::lock_guard<std::mutex> lk(impl_->m);
+    return {impl_->eventLog.begin(), impl_->eventLog.end()};
+}
+
+void PrinterEmulator::clearEvents()
+{
+    std::lock_guard<std::mutex> lk(impl_->m);
+    impl_->eventLog.clear();
+    impl_->cutsFull = impl_->cutsPartial = impl_->drawer = 0;
+}
+
+std::string PrinterEmulator::text() const
+{
+    std::lock_guard<std::mutex> lk(impl_->m);
+    return impl_->textLog;
+}
+
+void PrinterEmulator::setEventCallback(std::function<void(const std::string&)> callback)
+{
+    std::lock_guard<std::mutex> lk(impl_->m);
+    impl_->callback = std::move(callback);
+    impl_->newEvents.clear();
+}
+
+}  // namespace rx457emu
