@@ -1,0 +1,705 @@
+// The XML node classes: linking, ownership, navigation, typed reads and serialization.
+#include <atomic>
+#include <climits>
+#include <cstdlib>
+
+#include "xml/XML.h"
+
+namespace XML {
+
+namespace detail {
+constinit NullHolder nullHolder;
+}
+
+namespace {
+
+const std::string emptyString;
+
+// Bumped whenever a node leaves a live tree or a tree is destroyed, so that the sibling
+// lookup cache below never follows a pointer into freed or rearranged nodes.
+std::atomic<unsigned long long> structureGeneration{1};
+
+void structureChanged() noexcept { structureGeneration.fetch_add(1, std::memory_order_acq_rel); }
+
+// Readers walk repeated elements with sibling(0), sibling(1), ... from the first one; remembering
+// the last step keeps such a loop linear instead of quadratic in the number of elements.
+struct SiblingCache {
+    const _Node* start = nullptr;
+    unsigned long long generation = 0;
+    int index = 0;
+    _Node* node = nullptr;
+};
+thread_local SiblingCache siblingCache;
+
+std::string convert(const std::string& text, Converter converter)
+{
+    return converter ? converter(text) : text;
+}
+
+void indentTo(std::string& out, int depth)
+{
+    out.append(static_cast<std::size_t>(depth) * 2, ' ');
+}
+
+// CDATA content cannot hold "]]>": such a text is split over two sections.
+std::string cdataSection(const std::string& text)
+{
+    std::string out = "<![CDATA[";
+    std::size_t from = 0;
+    for (std::size_t at; (at = text.find("]]>", from)) != std::string::npos; from = at + 2) {
+        out.append(text, from, at + 2 - from);
+        out += "]]><![CDATA[";
+    }
+    out.append(text, from, std::string::npos);
+    out += "]]>";
+    return out;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+// _Node
+
+_Node::_Node() noexcept
+    : parent(&nullNode()), next(&nullNode()), previous(&nullNode()), firstChild(&nullNode()),
+      lastChild_(&nullNode())
+{
+}
+
+_Node::~_Node()
+{
+    if (this == &nullNode()) return;
+    unlink();
+    deleteChildren();
+}
+
+int _Node::kind() const { return 0; }
+const std::string& _Node::name() const { return emptyString; }
+const std::string& _Node::value() const { return emptyString; }
+_Node& _Node::firstAttribute() const { return nullNode(); }
+_Node& _Node::attribute(const std::string&) const { return nullNode(); }
+_Node* _Node::detach() { return &nullNode(); }
+
+std::string _Node::toString(Converter converter) const
+{
+    const std::string& n = name();
+    if (n.empty()) return {};
+    const std::string cn = convert(n, converter);
+    const std::string& v = value();
+    if (v.empty()) return "<" + cn + "/>";
+    return "<" + cn + ">" + escapeText(convert(v, converter), false) + "</" + cn + ">";
+}
+
+_Node& _Node::root() const
+{
+    const _Node* n = this;
+    while (exists(n->parent)) n = n->parent;
+    return const_cast<_Node&>(*n);
+}
+
+bool _Node::isEmpty() const { return !exists(firstChild); }
+
+std::string _Node::toStringTree(bool indent, Converter converter) const
+{
+    std::string out;
+    if (!exists(this)) return out;
+    const _Node* nul = &nullNode();
+    const _Node* n = this;
+    int depth = 0;
+    auto piece = [&](const std::string& s, int d) {
+        if (indent) indentTo(out, d);
+        out += s;
+        if (indent) out += '\n';
+    };
+    // Iterative walk: a deep tree must not exhaust the stack.
+    while (n != nul) {
+        const bool container = n->kind() == 2 && exists(n->firstChild);
+        if (container) {
+            const auto* e = static_cast<const Element*>(n);
+            std::string open = e->openTag(converter);
+            if (!e->text_.empty())
+                open += e->cdata ? cdataSection(convert(e->text_, converter))
+                                 : escapeText(convert(e->text_, converter), false);
+            piece(open, depth);
+        } else {
+            piece(n->toString(converter), depth);
+        }
+        if (exists(n->firstChild)) {
+            n = n->firstChild;
+            ++depth;
+            continue;
+        }
+        for (;;) {
+            if (n->next != nul) {
+                n = n->next;
+                break;
+            }
+            if (depth == 0) {
+                n = nul;
+                break;
+            }
+            n = n->parent;
+            --depth;
+            if (n->kind() == 2) piece(static_cast<const Element*>(n)->closeTag(converter), depth);
+        }
+    }
+    return out;
+}
+
+_Node& _Node::append(_Node* node)
+{
+    _Node* nul = &nullNode();
+    if (node == nullptr || node == nul) return *this;
+    // Would make a cycle; only a node with children can be an ancestor.
+    if (node == this || (exists(node->firstChild) && node->isAncestorOrSelf(this))) return *this;
+    if (this == nul) {
+        rejectNode(node);
+        return *this;
+    }
+    if (node->kind() == 1) {
+        // A document stands for its top-level nodes.
+        while (exists(node->firstChild)) {
+            _Node* c = node->firstChild;
+            c->unlink();
+            append(c);
+        }
+        if (node->onHeap_) delete node;
+        return *this;
+    }
+    if (node->kind() == 3) {
+        rejectNode(node);
+        return *this;
+    }
+    if (exists(node->parent) || exists(node->previous) || exists(node->next)) node->unlink();
+    linkChild(node);
+    return *this;
+}
+
+_Node& _Node::find(std::string_view path) const
+{
+    const _Node* nul = &nullNode();
+    const _Node* cur = this;
+    std::size_t pos = 0;
+    for (;;) {
+        const std::size_t slash = path.find('/', pos);
+        const std::string_view seg = path.substr(pos, slash == std::string_view::npos ? std::string_view::npos : slash - pos);
+        if (seg.empty()) return nullNode();
+        const _Node* found = nul;
+        for (const _Node* c = cur->firstChild; c != nul; c = c->next) {
+            if (c->name() == seg) {
+                found = c;
+                break;
+            }
+        }
+        if (found == nul) return nullNode();
+        cur = found;
+        if (slash == std::string_view::npos) return const_cast<_Node&>(*cur);
+        pos = slash + 1;
+    }
+}
+
+_Node& _Node::sibling(int n) const
+{
+    if (n < 0 || !exists(this)) return nullNode();
+    if (n == 0) return const_cast<_Node&>(*this);
+    const unsigned long long gen = structureGeneration.load(std::memory_order_acquire);
+    const _Node* cur = this;
+    int i = 0;
+    SiblingCache& cache = siblingCache;
+    if (cache.start == this && cache.generation == gen && cache.index <= n) {
+        cur = cache.node;
+        i = cache.index;
+    }
+    const std::string& own = name();
+    while (i < n) {
+        const _Node* nx = cur->next;
+        if (!exists(nx) || nx->name() != own) return nullNode();
+        cur = nx;
+        ++i;
+    }
+    cache = {this, gen, n, const_cast<_Node*>(cur)};
+    return const_cast<_Node&>(*cur);
+}
+
+_Node& _Node::appendDetached(_Node& node)
+{
+    if (&node == this) return *this;
+    return append(node.detach());
+}
+
+_Node& _Node::detachWith(_Node& node)
+{
+    _Node* copy = detach();
+    if (!exists(copy)) return nullNode();
+    if (&node != this && &node != copy) copy->append(node.detach());
+    return *copy;
+}
+
+const _Node& _Node::readText(std::string& target) const
+{
+    if (kind() != 0) target = value();
+    return *this;
+}
+
+const _Node& _Node::readInt(int& target) const
+{
+    if (kind() != 0) {
+        const long long v = parseInt64(value());
+        target = v > INT_MAX ? INT_MAX : v < INT_MIN ? INT_MIN : static_cast<int>(v);
+    }
+    return *this;
+}
+
+const _Node& _Node::readChar(char& target) const
+{
+    if (kind() != 0 && !value().empty()) target = value()[0];
+    return *this;
+}
+
+// atoll without its undefined behaviour on overflow: strtoll saturates at the limits.
+long long _Node::parseInt64(const std::string& text) { return std::strtoll(text.c_str(), nullptr, 10); }
+
+void _Node::rejectNode(_Node* node) noexcept
+{
+    if (node == nullptr || !exists(node) || node->kind() == 1) return;
+    if (exists(node->parent) || exists(node->previous)) return;  // it belongs to another tree
+    delete node;  // an attribute chain's head takes its followers with it
+}
+
+void _Node::unlink() noexcept
+{
+    _Node* nul = &nullNode();
+    if (this == nul) return;
+    if (parent != nul) {
+        if (parent->firstChild == this) parent->firstChild = next;
+        if (parent->lastChild_ == this) parent->lastChild_ = previous;
+        structureChanged();
+    }
+    if (previous != nul) previous->next = next;
+    if (next != nul) next->previous = previous;
+    parent = next = previous = nul;
+}
+
+void _Node::linkChild(_Node* node) noexcept
+{
+    _Node* nul = &nullNode();
+    node->parent = this;
+    node->next = nul;
+    node->previous = lastChild_;
+    if (lastChild_ != nul)
+        lastChild_->next = node;
+    else
+        firstChild = node;
+    lastChild_ = node;
+}
+
+void _Node::moveChildrenTo(_Node& target) noexcept
+{
+    _Node* nul = &nullNode();
+    if (firstChild == nul) return;
+    for (_Node* c = firstChild; c != nul; c = c->next) c->parent = &target;
+    if (target.lastChild_ != nul) {
+        target.lastChild_->next = firstChild;
+        firstChild->previous = target.lastChild_;
+    } else {
+        target.firstChild = firstChild;
+    }
+    target.lastChild_ = lastChild_;
+    firstChild = lastChild_ = nul;
+    structureChanged();
+}
+
+void _Node::deleteChildren() noexcept
+{
+    _Node* nul = &nullNode();
+    if (firstChild == nul) return;
+    structureChanged();
+    // Grandchildren are moved up to this list before their parent goes, so destroying a deep
+    // tree needs no recursion.
+    while (firstChild != nul) {
+        _Node* c = firstChild;
+        if (c->firstChild != nul) {
+            for (_Node* g = c->firstChild; g != nul; g = g->next) g->parent = this;
+            lastChild_->next = c->firstChild;
+            c->firstChild->previous = lastChild_;
+            lastChild_ = c->lastChild_;
+            c->firstChild = c->lastChild_ = nul;
+        }
+        firstChild = c->next;
+        if (firstChild != nul)
+            firstChild->previous = nul;
+        else
+            lastChild_ = nul;
+        c->parent = c->next = c->previous = nul;
+        delete c;
+    }
+}
+
+bool _Node::isAncestorOrSelf(const _Node* node) const noexcept
+{
+    const _Node* nul = &nullNode();
+    for (const _Node* p = node; p != nul; p = p->parent)
+        if (p == this) return true;
+    return false;
+}
+
+_Node* _Node::adopt(_Node* copy) noexcept
+{
+    unlink();
+    moveChildrenTo(*copy);
+    copy->onHeap_ = true;
+    return copy;
+}
+
+// ---------------------------------------------------------------------------------------------
+// TElement
+
+template <int K, class T>
+TElement<K, T>::TElement() noexcept : firstAttribute_(&nullNode()), lastAttribute_(&nullNode())
+{
+}
+
+template <int K, class T>
+TElement<K, T>::~TElement()
+{
+    _Node* nul = &nullNode();
+    while (firstAttribute_ != nul) {
+        _Node* a = firstAttribute_;
+        firstAttribute_ = a->next;
+        a->parent = a->next = a->previous = nul;
+        delete a;
+    }
+    lastAttribute_ = nul;
+}
+
+template <int K, class T>
+_Node& TElement<K, T>::attribute(const std::string& name) const
+{
+    for (_Node* a = firstAttribute_; exists(a); a = a->next)
+        if (a->name() == name) return *a;
+    return nullNode();
+}
+
+template <int K, class T>
+_Node& TElement<K, T>::append(_Node* node)
+{
+    _Node* nul = &nullNode();
+    if (node == nullptr || node == nul) return *this;
+    if (node->kind() != 3) return _Node::append(node);
+    if (exists(node->parent) || exists(node->previous)) {
+        // Taken from another element or from the middle of a chain: move that attribute alone.
+        static_cast<Attribute*>(node)->unlinkAttribute();
+        node->next = nul;
+    }
+    if (lastAttribute_ != nul) {
+        lastAttribute_->next = node;
+        node->previous = lastAttribute_;
+    } else {
+        firstAttribute_ = node;
+        node->previous = nul;
+    }
+    for (_Node* a = node; a != nul; a = a->next) {
+        a->parent = this;
+        lastAttribute_ = a;
+    }
+    return *this;
+}
+
+template <int K, class T>
+void TElement<K, T>::setAttributes(_Node* chain) noexcept
+{
+    if (chain == nullptr || !exists(chain)) return;
+    if (chain->kind() != 3) return;
+    append(chain);
+}
+
+template <int K, class T>
+void TElement<K, T>::moveAttributesTo(TElement& target) noexcept
+{
+    _Node* nul = &nullNode();
+    _Node* chain = firstAttribute_;
+    firstAttribute_ = lastAttribute_ = nul;
+    if (chain == nul) return;
+    for (_Node* a = chain; a != nul; a = a->next) a->parent = nul;
+    target.append(chain);
+}
+
+template <int K, class T>
+std::string TElement<K, T>::attributesToString(Converter converter) const
+{
+    std::string out;
+    for (_Node* a = firstAttribute_; exists(a); a = a->next) {
+        if (!out.empty()) out += ' ';
+        out += static_cast<Attribute*>(a)->toStringSingle(converter);
+    }
+    return out;
+}
+
+template class TElement<2, Element>;
+template class TElement<7, ProcessingInstruction>;
+
+// ---------------------------------------------------------------------------------------------
+// Document
+
+Document::~Document() { clear(); }
+
+void Document::clear() noexcept { deleteChildren(); }
+
+_Node* Document::detach()
+{
+    if (onHeap_) return this;
+    return adopt(new Document);
+}
+
+std::string Document::toString(Converter converter) const { return toStringTree(false, converter); }
+
+std::string Document::toStringTree(bool indent, Converter converter) const
+{
+    if (!exists(firstChild)) return {};
+    return firstChild->toStringTree(indent, converter);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Attribute
+
+Attribute::Attribute(std::string name, std::string value) : name_(std::move(name)), value_(std::move(value)) {}
+
+Attribute::~Attribute()
+{
+    _Node* nul = &nullNode();
+    if (!exists(parent) && !exists(previous)) {
+        // Head of a standalone chain: it owns the attributes that follow it.
+        while (next != nul) {
+            _Node* a = next;
+            next = a->next;
+            if (next != nul) next->previous = this;
+            a->parent = a->next = a->previous = nul;
+            delete a;
+        }
+    }
+    unlinkAttribute();
+}
+
+void Attribute::unlinkAttribute() noexcept
+{
+    _Node* nul = &nullNode();
+    if (parent != nul) {
+        if (parent->kind() == 2) {
+            auto* e = static_cast<TElement<2, Element>*>(parent);
+            if (e->firstAttribute_ == this) e->firstAttribute_ = next;
+            if (e->lastAttribute_ == this) e->lastAttribute_ = previous;
+        } else if (parent->kind() == 7) {
+            auto* e = static_cast<TElement<7, ProcessingInstruction>*>(parent);
+            if (e->firstAttribute_ == this) e->firstAttribute_ = next;
+            if (e->lastAttribute_ == this) e->lastAttribute_ = previous;
+        }
+    }
+    if (previous != nul) previous->next = next;
+    if (next != nul) next->previous = previous;
+    parent = next = previous = nul;
+}
+
+_Node* Attribute::detach()
+{
+    _Node* nul = &nullNode();
+    if (exists(parent)) unlinkAttribute();
+    if (onHeap_) return this;
+    auto* copy = new Attribute(std::move(name_), std::move(value_));
+    name_.clear();
+    value_.clear();
+    copy->onHeap_ = true;
+    // The copy takes this attribute's place at the head of its chain.
+    if (previous != nul) {
+        previous->next = next;
+        if (next != nul) next->previous = previous;
+    } else {
+        copy->next = next;
+        if (next != nul) next->previous = copy;
+    }
+    next = previous = nul;
+    return copy;
+}
+
+std::string Attribute::toStringSingle(Converter converter) const
+{
+    return convert(name_, converter) + "=\"" + escapeText(convert(value_, converter), true) + "\"";
+}
+
+std::string Attribute::toString(Converter converter) const
+{
+    std::string out = toStringSingle(converter);
+    for (const _Node* a = next; exists(a); a = a->next) {
+        out += ' ';
+        out += static_cast<const Attribute*>(a)->toStringSingle(converter);
+    }
+    return out;
+}
+
+_Node& Attribute::append(_Node* node)
+{
+    _Node* nul = &nullNode();
+    if (node == nullptr || node == nul || node == this) return *this;
+    if (node->kind() != 3) {
+        rejectNode(node);
+        return *this;
+    }
+    if (exists(parent)) return parent->append(node);
+    for (const _Node* a = this; a != nul; a = a->next)
+        if (a == node) return *this;  // already in this chain
+    if (exists(node->parent) || exists(node->previous)) {
+        static_cast<Attribute*>(node)->unlinkAttribute();
+    }
+    _Node* last = this;
+    while (last->next != nul) last = last->next;
+    last->next = node;
+    node->previous = last;
+    return *this;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Element
+
+Element::Element(std::string name, std::string text, _Node* attributes) : name_(std::move(name)), text_(std::move(text))
+{
+    takeCdataMarkers();
+    setAttributes(attributes);
+}
+
+Element::Element(std::string name, std::string text, _Node& attributes) : name_(std::move(name)), text_(std::move(text))
+{
+    takeCdataMarkers();
+    if (attributes.kind() == 3) setAttributes(attributes.detach());
+}
+
+Element::~Element() = default;
+
+void Element::takeCdataMarkers()
+{
+    if (text_.size() >= 12 && text_.starts_with("<![CDATA[") && text_.ends_with("]]>")) {
+        text_ = text_.substr(9, text_.size() - 12);
+        cdata = true;
+    }
+}
+
+_Node* Element::detach()
+{
+    if (onHeap_) {
+        unlink();
+        return this;
+    }
+    auto* copy = new Element;
+    copy->name_ = std::move(name_);
+    copy->text_ = std::move(text_);
+    copy->cdata = cdata;
+    name_.clear();
+    text_.clear();
+    cdata = false;
+    moveAttributesTo(*copy);
+    return adopt(copy);
+}
+
+bool Element::isEmpty() const { return text_.empty() && !exists(firstChild); }
+
+std::string Element::openTag(Converter converter) const
+{
+    std::string out = "<" + convert(name_, converter);
+    const bool attrs = exists(firstAttribute_);
+    if (attrs) {
+        out += ' ';
+        out += attributesToString(converter);
+    }
+    if (isEmpty()) {
+        if (attrs) out += ' ';
+        out += '/';
+    }
+    out += '>';
+    return out;
+}
+
+std::string Element::closeTag(Converter converter) const
+{
+    if (isEmpty()) return {};
+    return "</" + convert(name_, converter) + ">";
+}
+
+std::string Element::toString(Converter converter) const
+{
+    std::string out = openTag(converter);
+    if (isEmpty()) return out;
+    if (cdata)
+        out += cdataSection(convert(text_, converter));
+    else
+        out += escapeText(convert(text_, converter), false);
+    out += closeTag(converter);
+    return out;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Comment
+
+Comment::Comment(std::string text) : text_(std::move(text)) {}
+Comment::~Comment() = default;
+
+_Node* Comment::detach()
+{
+    if (onHeap_) {
+        unlink();
+        return this;
+    }
+    auto* copy = new Comment(std::move(text_));
+    text_.clear();
+    return adopt(copy);
+}
+
+std::string Comment::toString(Converter converter) const
+{
+    return "<!-- " + escapeText(convert(text_, converter), false) + " -->";
+}
+
+// ---------------------------------------------------------------------------------------------
+// ProcessingInstruction
+
+ProcessingInstruction::ProcessingInstruction(std::string target, _Node* attributes) : target_(std::move(target))
+{
+    setAttributes(attributes);
+}
+
+ProcessingInstruction::ProcessingInstruction(std::string target, _Node& attributes) : target_(std::move(target))
+{
+    if (attributes.kind() == 3) setAttributes(attributes.detach());
+}
+
+ProcessingInstruction::~ProcessingInstruction() = default;
+
+_Node* ProcessingInstruction::detach()
+{
+    if (onHeap_) {
+        unlink();
+        return this;
+    }
+    auto* copy = new ProcessingInstruction(std::move(target_));
+    target_.clear();
+    moveAttributesTo(*copy);
+    return adopt(copy);
+}
+
+std::string ProcessingInstruction::toString(Converter converter) const
+{
+    std::string out = "<?" + escapeText(convert(target_, converter), false);
+    if (exists(firstAttribute_)) {
+        out += ' ';
+        out += attributesToString(converter);
+    }
+    out += "?>";
+    return out;
+}
+
+_Node& ProcessingInstruction::append(_Node* node)
+{
+    if (node == nullptr || !exists(node)) return *this;
+    if (node->kind() == 3) return TElement::append(node);
+    rejectNode(node);
+    return *this;
+}
+
+}  // namespace XML

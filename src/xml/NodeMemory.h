@@ -1,0 +1,26 @@
+// Shared node memory for one parse: while an arena is alive on a thread, nodes made on that
+// thread are carved from its blocks. A block is freed when its last node is deleted.
+#pragma once
+
+#include <cstddef>
+
+namespace XML::detail {
+
+struct Block;
+
+class NodeArena {
+public:
+    explicit NodeArena(std::size_t expectedBytes) noexcept;
+    ~NodeArena();
+    NodeArena(const NodeArena&) = delete;
+    NodeArena& operator=(const NodeArena&) = delete;
+
+    void* allocate(std::size_t total);
+
+private:
+    NodeArena* previous_;
+    Block* block_ = nullptr;
+    std::size_t nextSize_;
+};
+
+}  // namespace XML::detail

@@ -1,0 +1,141 @@
+// Character conversions, escaping and entity decoding of the XML tree's texts.
+#include <cstring>
+
+#include "xml/XML.h"
+
+namespace XML {
+
+std::string utf8ToLatin1(const std::string& text)
+{
+    std::string out;
+    out.reserve(text.size());
+    const std::size_t n = text.size();
+    for (std::size_t i = 0; i < n; ++i) {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        if (c >= 0xC1 && c <= 0xC3 && i + 1 < n) {
+            const unsigned char f = static_cast<unsigned char>(text[i + 1]);
+            if ((f & 0xC0) == 0x80) {
+                out += static_cast<char>(((c << 6) | (f & 0x3F)) & 0xFF);
+                ++i;
+                continue;
+            }
+        }
+        out += static_cast<char>(c);
+    }
+    return out;
+}
+
+std::string latin1ToUtf8(const std::string& text)
+{
+    std::string out;
+    out.reserve(text.size() + text.size() / 8);
+    for (char ch : text) {
+        const unsigned char c = static_cast<unsigned char>(ch);
+        if (c >= 0x80) {
+            out += static_cast<char>(0xC0 | (c >> 6));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            out += ch;
+        }
+    }
+    return out;
+}
+
+std::string escapeText(const std::string& text, bool inAttribute)
+{
+    std::string out;
+    out.reserve(text.size() + 8);
+    for (char c : text) {
+        switch (c) {
+        case '&': out += "&amp;"; break;
+        case '<': out += "&lt;"; break;
+        // Also inside attribute values: the reader ends a tag at the first '>'.
+        case '>': out += "&gt;"; break;
+        case '"':
+            if (inAttribute)
+                out += "&quot;";
+            else
+                out += c;
+            break;
+        default: out += c;
+        }
+    }
+    return out;
+}
+
+namespace {
+
+// "&#231;" or "&#xE7;" at the start of s: the byte it stands for and the length consumed, or 0
+// when it is no reference to a Latin-1 character (those are copied through as text).
+std::size_t numericReference(std::string_view s, char& out)
+{
+    if (s.size() < 4 || s[1] != '#') return 0;
+    std::size_t i = 2;
+    const bool hex = s[i] == 'x' || s[i] == 'X';
+    if (hex) ++i;
+    const std::size_t first = i;
+    unsigned value = 0;
+    for (; i < s.size() && i - first < 8; ++i) {
+        const char c = s[i];
+        unsigned d;
+        if (c >= '0' && c <= '9')
+            d = static_cast<unsigned>(c - '0');
+        else if (hex && c >= 'a' && c <= 'f')
+            d = static_cast<unsigned>(c - 'a' + 10);
+        else if (hex && c >= 'A' && c <= 'F')
+            d = static_cast<unsigned>(c - 'A' + 10);
+        else
+            break;
+        value = value * (hex ? 16u : 10u) + d;
+    }
+    if (i == first || i >= s.size() || s[i] != ';') return 0;
+    if (value == 0 || value > 0xFF) return 0;
+    out = static_cast<char>(value);
+    return i + 1;
+}
+
+}  // namespace
+
+std::string decodeEntities(std::string_view text)
+{
+    struct Entity {
+        std::string_view code;
+        char c;
+    };
+    static constexpr Entity entities[] = {
+        {"&apos;", '\''}, {"&quot;", '"'}, {"&lt;", '<'}, {"&gt;", '>'}, {"&amp;", '&'},
+    };
+    std::string out;
+    out.reserve(text.size());
+    std::size_t i = 0;
+    const std::size_t n = text.size();
+    while (i < n) {
+        const void* amp = std::memchr(text.data() + i, '&', n - i);
+        const std::size_t at = amp ? static_cast<std::size_t>(static_cast<const char*>(amp) - text.data()) : n;
+        out.append(text.data() + i, at - i);
+        if (at == n) break;
+        const std::string_view rest = text.substr(at);
+        std::size_t used = 0;
+        for (const Entity& e : entities) {
+            if (rest.starts_with(e.code)) {
+                out += e.c;
+                used = e.code.size();
+                break;
+            }
+        }
+        if (used == 0) {
+            char c;
+            used = numericReference(rest, c);
+            if (used)
+                out += c;
+            else {
+                out += '&';  // no entity we know: keep the text as it was written
+                used = 1;
+            }
+        }
+        i = at + used;
+    }
+    return out;
+}
+
+}  // namespace XML

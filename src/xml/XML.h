@@ -1,0 +1,358 @@
+// A small XML tree and a forgiving single-pass parser for the fiscal documents (CF-e SAT, NFC-e).
+//
+// Text inside the tree is Latin-1: the parser converts on the way in and the serializer on the
+// way out, through the converter functions passed to them. Lookups never fail: a missing node
+// is the shared null node, on which every accessor is a harmless no-op.
+#pragma once
+
+#include <concepts>
+#include <cstddef>
+#include <limits>
+#include <sstream>
+#include <string>
+#include <string_view>
+#include <type_traits>
+
+namespace XML {
+
+// Text converter applied by the parser to texts it reads and by the serializer to names and
+// texts it writes. A null converter leaves the text unchanged.
+using Converter = std::string (*)(const std::string&);
+
+// UTF-8 to Latin-1: only the two-byte sequences C1..C3 followed by 80..BF are folded, every
+// other byte is copied unchanged (so Latin-1 input mostly survives as it is).
+std::string utf8ToLatin1(const std::string& text);
+// Latin-1 to UTF-8: each byte 0x80 or above becomes two bytes.
+std::string latin1ToUtf8(const std::string& text);
+
+// '&', '<' and '>' always; '"' in attribute values only; the apostrophe never.
+std::string escapeText(const std::string& text, bool inAttribute);
+// The five predefined entities and numeric character references up to 0xFF; any other '&' is
+// kept as it is.
+std::string decodeEntities(std::string_view text);
+
+// Deepest element nesting the parser accepts; deeper content ends parsing like malformed input.
+inline constexpr int maxDepth = 256;
+
+class _Node;
+class Document;
+
+namespace detail {
+union NullHolder;
+}
+
+// The shared null node: returned by every failed lookup, kind() 0, links pointing to itself.
+_Node& nullNode() noexcept;
+
+bool exists(const _Node& node) noexcept;
+bool exists(const _Node* node) noexcept;
+
+class _Node {
+public:
+    // Links; a missing link is the null node, never a null pointer. Read them freely; change
+    // them only through append/detach.
+    _Node* parent;
+    _Node* next;
+    _Node* previous;
+    _Node* firstChild;
+
+    _Node(const _Node&) = delete;
+    _Node& operator=(const _Node&) = delete;
+
+    // Unlinks the node from its parent and siblings and deletes its children.
+    virtual ~_Node();
+
+    // Nodes made while parsing are carved from blocks shared by the document, which keeps
+    // parsing cheap; every node is still deleted on its own.
+    static void* operator new(std::size_t size);
+    static void operator delete(void* p) noexcept;
+    virtual int kind() const;
+    virtual const std::string& name() const;
+    virtual const std::string& value() const;
+    virtual _Node& firstAttribute() const;
+    virtual _Node& attribute(const std::string& name) const;
+    // Moves everything (children, attributes, strings) into a new heap node of the same class
+    // and returns it; this node is left empty. A node that already lives on the heap (made by
+    // detach or by the parser) is only taken out of its tree and returned as it is.
+    virtual _Node* detach();
+    virtual std::string toString(Converter converter = nullptr) const;
+    virtual _Node& root() const;
+    virtual bool isEmpty() const;
+    // This node and its following siblings, depth first.
+    virtual std::string toStringTree(bool indent = false, Converter converter = nullptr) const;
+    // Links a heap node as the last child and takes ownership of it. A null pointer or the null
+    // node is ignored; a node still inside a tree is moved; a node that cannot be accepted here
+    // is deleted (unless it belongs to another tree, which is then left untouched).
+    virtual _Node& append(_Node* node);
+
+    // Path of names separated by '/', matched exactly against the children, first match only.
+    _Node& find(std::string_view path) const;
+    template <class... Paths>
+    _Node& findAny(const Paths&... paths) const
+    {
+        _Node* found = &nullNode();
+        ((found->kind() == 0 ? (void)(found = &find(std::string_view(paths))) : (void)0), ...);
+        return *found;
+    }
+    // n steps along 'next', each requiring the same name as this node; sibling(0) is this node.
+    // Stepping through a run with a growing n from the same start is linear overall.
+    _Node& sibling(int n) const;
+    _Node& lastChild() const { return *lastChild_; }
+
+    _Node& appendDetached(_Node& node);
+    _Node& appendDetached(_Node&& node) { return appendDetached(static_cast<_Node&>(node)); }
+    // Detaches this node, appends node.detach() to the copy and returns the copy.
+    _Node& detachWith(_Node& node);
+    _Node& detachWith(_Node&& node) { return detachWith(static_cast<_Node&>(node)); }
+
+    // Typed reads: nothing happens on the null node; otherwise the target is overwritten.
+    const _Node& readText(std::string& target) const;
+    const _Node& readInt(int& target) const;  // atoi, saturated at the int limits
+    template <std::integral T>
+    const _Node& readInt64(T& target) const  // atoll, then truncated to the field
+    {
+        if (kind() != 0) target = static_cast<T>(parseInt64(value()));
+        return *this;
+    }
+    template <std::integral T>
+    const _Node& readDigits(T& target) const  // every decimal digit, others skipped
+    {
+        if (kind() == 0) return *this;
+        using U = std::make_unsigned_t<T>;
+        constexpr U limit = static_cast<U>(std::numeric_limits<T>::max());
+        U v = 0;
+        for (unsigned char c : value()) {
+            if (c < '0' || c > '9') continue;
+            U d = c - '0';
+            v = (v > (limit - d) / 10) ? limit : static_cast<U>(v * 10 + d);
+        }
+        target = static_cast<T>(v);
+        return *this;
+    }
+    const _Node& readChar(char& target) const;
+    // Fixed-point amounts: readDecimal<N>(amount) or readDecimal(amount); the target's own
+    // decimal reader (fromString) does the conversion.
+    template <int N, class A>
+    const _Node& readDecimal(A& target) const
+    {
+        return readDecimal(target);
+    }
+    template <class A>
+    const _Node& readDecimal(A& target) const
+    {
+        if (kind() == 0) return *this;
+        if constexpr (requires { target.fromString(std::string_view()); })
+            target.fromString(std::string_view(value()));
+        else
+            target.fromString(value());
+        return *this;
+    }
+
+protected:
+    _Node() noexcept;
+
+    static long long parseInt64(const std::string& text);
+    // Deletes a node that append() cannot accept, unless it still belongs somewhere else.
+    static void rejectNode(_Node* node) noexcept;
+    // Takes this node out of its parent's child list or attribute chain.
+    void unlink() noexcept;
+    void linkChild(_Node* node) noexcept;
+    void moveChildrenTo(_Node& target) noexcept;
+    void deleteChildren() noexcept;
+    bool isAncestorOrSelf(const _Node* node) const noexcept;
+    // Finishes a detach(): the copy takes over the children and is marked as a heap node.
+    _Node* adopt(_Node* copy) noexcept;
+
+    _Node* lastChild_;
+    bool onHeap_ = false;
+
+private:
+    struct NullTag {};
+    constexpr explicit _Node(NullTag) noexcept
+        : parent(this), next(this), previous(this), firstChild(this), lastChild_(this)
+    {
+    }
+    friend union detail::NullHolder;
+    friend class ParserAccess;
+    template <int K, class T>
+    friend class TElement;
+    friend class Attribute;
+};
+
+template <int K, class T>
+class TNode : public _Node {
+public:
+    static constexpr int Kind = K;
+    int kind() const override { return K; }
+};
+
+// Kinds that carry an attribute chain (Element, ProcessingInstruction).
+template <int K, class T>
+class TElement : public TNode<K, T> {
+public:
+    ~TElement() override;
+    _Node& firstAttribute() const override { return *firstAttribute_; }
+    _Node& attribute(const std::string& name) const override;
+    _Node& append(_Node* node) override;
+
+    // Head of the attribute chain (the null node when there is none); the element owns it.
+    _Node* firstAttribute_;
+    _Node* lastAttribute_;
+
+protected:
+    TElement() noexcept;
+    // Takes ownership of a heap attribute chain (its head), or detaches a chain built elsewhere.
+    void setAttributes(_Node* chain) noexcept;
+    void moveAttributesTo(TElement& target) noexcept;
+    std::string attributesToString(Converter converter) const;
+    friend class ParserAccess;
+};
+
+class Document : public TNode<1, Document> {
+public:
+    Document() noexcept = default;
+    ~Document() override;
+    _Node* detach() override;
+    std::string toString(Converter converter = nullptr) const override;
+    std::string toStringTree(bool indent = false, Converter converter = nullptr) const override;
+    // Removes every child.
+    void clear() noexcept;
+};
+
+class Attribute : public TNode<3, Attribute> {
+public:
+    Attribute(std::string name = {}, std::string value = {});
+    template <class V>
+        requires(!std::is_convertible_v<const V&, std::string>)
+    Attribute(std::string name, const V& value) : Attribute(std::move(name), streamed(value))
+    {
+    }
+    ~Attribute() override;
+    const std::string& name() const override { return name_; }
+    const std::string& value() const override { return value_; }
+    _Node* detach() override;
+    std::string toString(Converter converter = nullptr) const override;
+    // Adds another attribute (or chain) to the end of this attribute's chain.
+    _Node& append(_Node* node) override;
+
+    // This attribute alone, without the chain that follows it.
+    std::string toStringSingle(Converter converter = nullptr) const;
+    // Takes this attribute out of its element's or its standalone chain.
+    void unlinkAttribute() noexcept;
+
+    std::string name_;
+    std::string value_;
+
+    template <class V>
+    static std::string streamed(const V& v)
+    {
+        std::ostringstream s;
+        s << v;
+        return s.str();
+    }
+};
+
+class Element : public TElement<2, Element> {
+public:
+    Element() noexcept = default;
+    // attributes: the head of a heap attribute chain (owned from now on) or null.
+    Element(std::string name, std::string text = {}, _Node* attributes = nullptr);
+    // attributes: a chain built on the stack (moved in), or the null node.
+    Element(std::string name, std::string text, _Node& attributes);
+    Element(std::string name, std::string text, _Node&& attributes)
+        : Element(std::move(name), std::move(text), static_cast<_Node&>(attributes))
+    {
+    }
+    template <class V>
+        requires(!std::is_convertible_v<const V&, std::string>)
+    Element(std::string name, const V& value, _Node* attributes = nullptr)
+        : Element(std::move(name), Attribute::streamed(value), attributes)
+    {
+    }
+    template <class V>
+        requires(!std::is_convertible_v<const V&, std::string>)
+    Element(std::string name, const V& value, _Node& attributes)
+        : Element(std::move(name), Attribute::streamed(value), attributes)
+    {
+    }
+    template <class V>
+        requires(!std::is_convertible_v<const V&, std::string>)
+    Element(std::string name, const V& value, _Node&& attributes)
+        : Element(std::move(name), Attribute::streamed(value), static_cast<_Node&>(attributes))
+    {
+    }
+    ~Element() override;
+
+    const std::string& name() const override { return name_; }
+    const std::string& value() const override { return text_; }
+    _Node* detach() override;
+    std::string toString(Converter converter = nullptr) const override;
+    bool isEmpty() const override;
+    virtual std::string openTag(Converter converter = nullptr) const;
+    virtual std::string closeTag(Converter converter = nullptr) const;
+
+    std::string name_;
+    std::string text_;
+    bool cdata = false;  // the text came from, and is written as, a CDATA section
+
+private:
+    void takeCdataMarkers();
+    friend class ParserAccess;
+};
+
+class Comment : public TNode<6, Comment> {
+public:
+    explicit Comment(std::string text = {});
+    ~Comment() override;
+    _Node* detach() override;
+    std::string toString(Converter converter = nullptr) const override;
+    virtual const std::string& text() const { return text_; }
+
+    std::string text_;
+};
+
+class ProcessingInstruction : public TElement<7, ProcessingInstruction> {
+public:
+    ProcessingInstruction(std::string target = {}, _Node* attributes = nullptr);
+    ProcessingInstruction(std::string target, _Node& attributes);
+    ProcessingInstruction(std::string target, _Node&& attributes)
+        : ProcessingInstruction(std::move(target), static_cast<_Node&>(attributes))
+    {
+    }
+    ~ProcessingInstruction() override;
+    const std::string& name() const override { return target_; }
+    const std::string& value() const override { return target_; }
+    _Node* detach() override;
+    std::string toString(Converter converter = nullptr) const override;
+    _Node& append(_Node* node) override;  // attributes only
+
+    std::string target_;
+};
+
+extern template class TElement<2, Element>;
+extern template class TElement<7, ProcessingInstruction>;
+
+// Removes every child of document, then parses text into it. Never fails, never throws:
+// malformed input ends parsing and the tree keeps what was built before that point.
+void parse(Document& document, std::string_view text, Converter converter = utf8ToLatin1);
+// Reads the whole file and parses it; false (document left empty) when it cannot be read or
+// is larger than maxFileSize.
+bool loadFile(Document& document, const std::string& path, Converter converter = utf8ToLatin1);
+inline constexpr std::size_t maxFileSize = 64u * 1024u * 1024u;
+
+namespace detail {
+// Holds the null node without ever destroying it, so that nodes destroyed late at exit still
+// find it intact.
+union NullHolder {
+    _Node node;
+    constexpr NullHolder() noexcept : node(_Node::NullTag{}) {}
+    ~NullHolder() {}
+};
+extern NullHolder nullHolder;
+}  // namespace detail
+
+inline _Node& nullNode() noexcept { return detail::nullHolder.node; }
+inline bool exists(const _Node& node) noexcept { return &node != &nullNode(); }
+inline bool exists(const _Node* node) noexcept { return node != nullptr && node != &nullNode(); }
+
+}  // namespace XML
