@@ -1,0 +1,1066 @@
+#include "printer/Engine.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <ostream>
+
+namespace Ordal::Printer {
+
+namespace {
+
+using Relogio = std::chrono::steady_clock;
+
+// Short sleep between checks while waiting for the output thread.
+constexpr auto kPausaEspera = std::chrono::microseconds(500);
+// Giving up on room in the ring when the output thread makes no progress for this long.
+constexpr auto kEsperaSemProgresso = std::chrono::seconds(30);
+constexpr int kPassoAvanco = 24;
+constexpr int kLinhasPorRaster = 512;
+
+struct TabelaInversao {
+    uint8_t v[256];
+    constexpr TabelaInversao() : v{} {
+        for (int i = 0; i < 256; ++i) {
+            int r = 0;
+            for (int b = 0; b < 8; ++b)
+                if (i & (1 << b)) r |= 0x80 >> b;
+            v[i] = static_cast<uint8_t>(r);
+        }
+    }
+};
+constexpr TabelaInversao kInverter;
+
+// 24-dot pattern row cycles of preencherRetangulo.
+struct Padrao {
+    int n;
+    uint32_t linhas[4];
+};
+constexpr Padrao kPadroes[5] = {
+    {1, {0xFFFFFF}},
+    {2, {0xAAAAAA, 0x555555}},
+    {3, {0x492492, 0x249249, 0x924924}},
+    {4, {0x000000, 0x555555, 0x000000, 0xAAAAAA}},
+    {3, {0x000000, 0x000000, 0x555555}},
+};
+
+void escrever32(uint8_t* p, uint32_t v) {
+    p[0] = static_cast<uint8_t>(v);
+    p[1] = static_cast<uint8_t>(v >> 8);
+    p[2] = static_cast<uint8_t>(v >> 16);
+    p[3] = static_cast<uint8_t>(v >> 24);
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+// Construction
+
+Engine::Engine(Driver& destino)
+    : Driver(static_cast<const Specification&>(destino), static_cast<const Settings&>(destino)),
+      impressoraDestino(&destino) {
+    for (int i = 0; i < 6; ++i) {
+        const DescritorFonte& d = descritorFonte(i);
+        fontes[i] = Fonte{d.nome, d.avanco, d.altura, d.ascendente};
+    }
+    Specification::espelharFontes();
+    // Specification::resolucao may be 0 in a bare template: the ring still needs a capacity.
+    padroes = {0, 0, 0, Specification::larguraPontos, Specification::resolucaoX, Specification::resolucaoY,
+               0, 0, 10, 0, 0, 0, 0x500002, 513, 1, 0};
+    configurarLayout(padroes.data());
+    celulas_.reserve(kMaximoCelulas);
+    alocarAnel(Specification::larguraPontos);
+    startEngine();
+}
+
+Engine::~Engine() {
+    std::lock_guard<std::mutex> trava(mutexAnel_);
+    stopEngine();
+    if (arquivo_) arquivo_->close();
+}
+
+void Engine::alocarAnel(int largura) {
+    largura = std::max(8, (largura + 7) / 8 * 8);
+    bytesLinha_ = largura / 8;
+    const int res = Specification::resolucao > 0 ? Specification::resolucao : 180;
+    capacidade_ = 40 * res;
+    anel_.assign(static_cast<size_t>(capacidade_) * bytesLinha_, 0);
+    saidaBuffer_.assign(static_cast<size_t>(kLinhasPorRaster) * bytesLinha_, 0);
+    linhaEscrita_ = 0;
+    coluna_ = std::min(margemTexto, largura - 1);
+    inicioPagina_ = alturaPagina_ = origemPaginaY_ = 0;
+    linhaPronta_.store(0, std::memory_order_release);
+    linhaLeitura_.store(0, std::memory_order_release);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Ring primitives
+
+void Engine::pontoOu(int linha, int x) {
+    if (x < 0 || x >= bytesLinha_ * 8) return;
+    linhaPtr(linha)[x >> 3] |= static_cast<uint8_t>(1u << (x & 7));
+}
+
+void Engine::pontoXor(int linha, int x) {
+    if (x < 0 || x >= bytesLinha_ * 8) return;
+    linhaPtr(linha)[x >> 3] ^= static_cast<uint8_t>(1u << (x & 7));
+}
+
+void Engine::limparLinhas(int inicio, int quantidade) {
+    quantidade = std::min(quantidade, capacidade_);
+    for (int i = 0; i < quantidade; ++i) std::memset(linhaPtr(inicio + i), 0, bytesLinha_);
+}
+
+int Engine::linhasLivres() const {
+    const int leitura = linhaLeitura_.load(std::memory_order_acquire);
+    int livres = (leitura - linhaEscrita_) % capacidade_;
+    if (livres < 0) livres += capacidade_;
+    return livres == 0 ? capacidade_ : livres;
+}
+
+int Engine::linhasPendentesSaida() const {
+    int n = (linhaPronta_.load(std::memory_order_acquire) - linhaLeitura_.load(std::memory_order_acquire)) %
+            capacidade_;
+    return n < 0 ? n + capacidade_ : n;
+}
+
+bool Engine::aguardarEspaco(int k) {
+    if (k < 0) k = 0;
+    if (k >= capacidade_ - 1) return false;
+    int ultimaLeitura = linhaLeitura_.load(std::memory_order_acquire);
+    auto progresso = Relogio::now();
+    for (;;) {
+        if (k < linhasLivres()) return true;
+        const int leitura = linhaLeitura_.load(std::memory_order_acquire);
+        // In page mode the thread stops at the page start: once there, nothing more will drain.
+        if (modoPagina && leitura == inicioPagina_) return false;
+        if (!engineRunning()) return false;
+        if (leitura != ultimaLeitura) {
+            ultimaLeitura = leitura;
+            progresso = Relogio::now();
+        } else if (Relogio::now() - progresso > kEsperaSemProgresso) {
+            return false;
+        }
+        std::this_thread::sleep_for(kPausaEspera);
+    }
+}
+
+void Engine::publicar() {
+    // Lines above the write line (or above the page in page mode) are finished.
+    linhaPronta_.store(modoPagina ? inicioPagina_ : linhaEscrita_, std::memory_order_release);
+}
+
+bool Engine::avancarLinhasAnel(int n) {
+    while (n > 0) {
+        const int passo = std::min(n, kPassoAvanco);
+        if (!aguardarEspaco(passo)) return false;
+        linhaEscrita_ = modLinha(linhaEscrita_ + passo);
+        n -= passo;
+        if (modoPagina) {
+            const int dist = modLinha(linhaEscrita_ - inicioPagina_);
+            alturaPagina_ = std::max(alturaPagina_, dist);
+        }
+        publicar();
+    }
+    return true;
+}
+
+bool Engine::aguardarSaida(int ms) {
+    const auto limite = Relogio::now() + std::chrono::milliseconds(std::max(ms, 0));
+    for (;;) {
+        if (linhasPendentesSaida() == 0) return true;
+        if (!engineRunning() || Relogio::now() >= limite) return false;
+        std::this_thread::sleep_for(kPausaEspera);
+    }
+}
+
+int Engine::paraPontosX(int v) const {
+    const int unidade = unidadeHorizontal > 0 ? unidadeHorizontal : Specification::resolucaoX;
+    if (unidade <= 0) return v;
+    return static_cast<int>(int64_t(v) * Specification::resolucaoX / unidade);
+}
+
+int Engine::paraPontosY(int v) const {
+    const int unidade = unidadeVertical > 0 ? unidadeVertical : Specification::resolucaoY;
+    if (unidade <= 0) return v;
+    return static_cast<int>(int64_t(v) * Specification::resolucaoY / unidade);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Drawing
+
+void Engine::carregarGlifo(const Desenho& d) {
+    if (!d.dados || d.largura <= 0 || d.linhas <= 0 || d.bytesPorLinha <= 0) return;
+    const int larguraAnel = bytesLinha_ * 8;
+    const int sx = std::max(1, d.escalaX), sy = std::max(1, d.escalaY);
+    const int linhasMax = d.limiteLinhas;
+    if (!d.msbPrimeiro && sx == 1 && sy == 1 && d.largura <= 16 && d.bytesPorLinha <= 2 && d.x >= 0) {
+        // Common case: each row is one 16-bit little-endian word ORed in at the row's bit position.
+        const int byte0 = d.x >> 3, desloc = d.x & 7;
+        for (int r = 0; r < d.linhas && r < linhasMax; ++r) {
+            const uint8_t* s = d.dados + static_cast<size_t>(r) * d.bytesPorLinha;
+            uint32_t palavra = s[0] | (d.bytesPorLinha > 1 ? uint32_t(s[1]) << 8 : 0u);
+            palavra &= (1u << d.largura) - 1u;
+            if (!palavra) continue;
+            palavra <<= desloc;
+            uint8_t* linha = linhaPtr(d.linha + r);
+            for (int b = 0; b < 3 && palavra; ++b, palavra >>= 8)
+                if (byte0 + b < bytesLinha_) linha[byte0 + b] |= static_cast<uint8_t>(palavra);
+        }
+        return;
+    }
+    for (int r = 0; r < d.linhas; ++r) {
+        if (r * sy >= linhasMax) break;
+        const uint8_t* s = d.dados + static_cast<size_t>(r) * d.bytesPorLinha;
+        for (int c = 0; c < d.largura; ++c) {
+            const int byte = c >> 3;
+            const bool preto = d.msbPrimeiro ? (s[byte] >> (7 - (c & 7))) & 1 : (s[byte] >> (c & 7)) & 1;
+            if (!preto) continue;
+            const int x0 = d.x + c * sx;
+            if (x0 >= larguraAnel) break;
+            for (int ry = 0; ry < sy && r * sy + ry < linhasMax; ++ry)
+                for (int rx = 0; rx < sx; ++rx) pontoOu(d.linha + r * sy + ry, x0 + rx);
+        }
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Text layout
+
+const ConversaoPaginaCodigo* Engine::conversaoAtual() const {
+    if (conversao <= 0) return nullptr;
+    int quantidade = 0;
+    const ConversaoPaginaCodigo* todas = conversoesPaginaCodigo(&quantidade);
+    return conversao <= quantidade ? &todas[conversao - 1] : nullptr;
+}
+
+void Engine::comporByte(uint8_t byte) {
+    const int numeroFonte = estilo & 7;
+    const DescritorFonte& fonte = descritorFonte(numeroFonte);
+    const int indice = glifoDoByte(byte, conversaoAtual());
+    if (indice < 0 || indice >= kGlifosPorFonte || !fonte.glifos) return;
+    const GlifoFonte* glifo = &fonte.glifos[indice];
+    if ((chaves & 0xFF) && byte >= 32 && byte <= 127 && numeroFonte < 6) {
+        const GlifoUsuario* u = byte - 32 < 96 ? &usuario_[numeroFonte][byte - 32] : nullptr;
+        if (u && u->definido) glifo = &u->glifo;
+    }
+    comporGlifo(fonte, *glifo);
+}
+
+void Engine::comporGlifo(const DescritorFonte& fonte, const GlifoFonte& glifo) {
+    const int sx = ((estilo >> 8) & 0xF) + 1;
+    const int sy = ((estilo >> 12) & 0xF) + 1;
+    const int avanco = static_cast<int>(glifo.largura) * sx;
+    const bool quebra = (chaves >> 8) & 0xFF;
+    auto cabe = [&] {
+        return !linhaCheia_ && coluna_ + avanco <= larguraImpressao &&
+               static_cast<int>(celulas_.size()) < kMaximoCelulas;
+    };
+    if (!cabe()) {
+        if (quebra && !celulas_.empty()) descarregarLinha();
+        else if (quebra && linhaCheia_) descarregarLinha();
+        if (!quebra || !cabe()) {
+            linhaCheia_ = true;
+            return;
+        }
+    }
+    Celula c;
+    c.fonte = &fonte;
+    c.x = coluna_;
+    c.avanco = avanco;
+    c.altura = fonte.altura * sy;
+    c.ascendente = fonte.ascendente * sy;
+    c.glifo = &glifo;
+    c.escala = static_cast<uint8_t>(((sy - 1) << 4) | (sx - 1));
+    c.estilo = static_cast<uint8_t>(estilo & 0x38);
+    c.espacamento = (espacamentoCaractere + fonte.espacamentoExtra) * sx;
+    if (celulas_.empty()) {
+        esquerda_ = c.x;
+        direita_ = c.x + avanco;
+    } else {
+        esquerda_ = std::min(esquerda_, c.x);
+        direita_ = std::max(direita_, c.x + avanco);
+    }
+    celulas_.push_back(c);
+    coluna_ += avanco;
+    if (coluna_ < larguraImpressao)
+        coluna_ = std::min(coluna_ + std::max(c.espacamento, 0), larguraImpressao);
+    else
+        linhaCheia_ = true;
+    alturaLinha_ = std::max(alturaLinha_, c.altura);
+    baseLinha_ = std::max(baseLinha_, c.ascendente);
+}
+
+void Engine::reiniciarLinha() {
+    celulas_.clear();
+    alturaLinha_ = baseLinha_ = alturaImagemLinha_ = 0;
+    esquerda_ = direita_ = 0;
+    celulaMarcada_ = 0;
+    linhaCheia_ = false;
+}
+
+bool Engine::renderizarLinha() {
+    if (celulas_.empty()) return true;
+    const int altura = std::max(alturaLinha_, espacamentoLinha);
+    if (!aguardarEspaco(altura)) {
+        reiniciarLinha();
+        return false;
+    }
+    const int usado = direita_ - esquerda_;
+    if (usado > 0 && usado < larguraImpressao - margemTexto) {
+        const int d = larguraImpressao - usado - esquerda_;
+        switch (alinhamentoTexto) {
+        case 1:
+            for (Celula& c : celulas_) c.x += d / 2;
+            break;
+        case 2:
+            for (Celula& c : celulas_) c.x += d;
+            break;
+        case 6:
+            for (size_t i = static_cast<size_t>(std::max(celulaMarcada_, 0)); i < celulas_.size(); ++i)
+                celulas_[i].x += d;
+            alinhamentoTexto = 0;
+            Status::alinhamento = 0;
+            break;
+        case 7: {
+            // Spread the cells so that the last one ends at the right end of the area.
+            const Celula& ultima = celulas_.back();
+            const int origem = ultima.x - esquerda_;
+            const int destino = larguraImpressao - ultima.avanco - esquerda_;
+            if (celulas_.size() > 1 && origem > 0 && destino > origem)
+                for (Celula& c : celulas_)
+                    c.x = esquerda_ + static_cast<int>(int64_t(c.x - esquerda_) * destino / origem);
+            break;
+        }
+        default:
+            break;
+        }
+    }
+    for (const Celula& c : celulas_) {
+        const int sx = (c.escala & 0xF) + 1, sy = (c.escala >> 4) + 1;
+        // Cells of different heights share the baseline.
+        const int topoCelula = baseLinha_ - c.ascendente;
+        if (c.glifo && c.glifo->dados && c.glifo->linhas > 0) {
+            Desenho d;
+            d.dados = c.glifo->dados;
+            d.largura = static_cast<int>(c.glifo->largura);
+            d.linhas = static_cast<int>(c.glifo->linhas);
+            d.bytesPorLinha = (d.largura + 7) / 8;
+            const int topo = topoCelula + static_cast<int>(c.glifo->topo) * sy;
+            d.linha = linhaEscrita_ + topo;
+            d.limiteLinhas = std::max(0, altura - topo);
+            d.x = c.x;
+            d.escalaX = sx;
+            d.escalaY = sy;
+            carregarGlifo(d);
+            if (c.estilo & 0x10) {
+                d.x = c.x + 1;
+                carregarGlifo(d);
+            }
+        }
+        if (c.estilo & 0x08) {
+            // A steady bar two rows under the baseline, so underlined words read as one line.
+            const int y0 = topoCelula + (c.ascendente / sy + 1) * sy;
+            for (int r = 0; r < 2 * sy && y0 + r < altura; ++r)
+                for (int x = c.x; x < c.x + c.avanco + std::max(c.espacamento, 0); ++x) pontoOu(linhaEscrita_ + y0 + r, x);
+        }
+        if (c.estilo & 0x20) {
+            for (int r = topoCelula; r < topoCelula + c.altura && r < altura; ++r)
+                for (int x = c.x; x < c.x + c.avanco + std::max(c.espacamento, 0); ++x) pontoXor(linhaEscrita_ + r, x);
+        }
+    }
+    reiniciarLinha();
+    return true;
+}
+
+bool Engine::descarregarLinha() {
+    int avanco;
+    bool ok = true;
+    if (!celulas_.empty()) {
+        const int altura = std::max(alturaLinha_, alturaImagemLinha_);
+        ok = renderizarLinha();
+        avanco = std::max(altura, espacamentoLinha);
+    } else if (espacamentoLinha > 0) {
+        avanco = std::max(espacamentoLinha, alturaImagemLinha_);
+    } else {
+        avanco = std::max(descritorFonte(estilo & 7).altura * (((estilo >> 12) & 0xF) + 1), alturaImagemLinha_);
+    }
+    reiniciarLinha();
+    avancarPapel(avanco);
+    return ok;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Styles and positions
+
+void Engine::selecionarNegrito(bool on) { estilo = on ? (estilo | 0x10) : (estilo & ~0x10); }
+void Engine::selecionarSublinhado(bool on) { estilo = on ? (estilo | 0x08) : (estilo & ~0x08); }
+void Engine::selecionarReverso(bool on) { estilo = on ? (estilo | 0x20) : (estilo & ~0x20); }
+void Engine::selecionarInvertido(bool) {}
+void Engine::selecionarDispositivo(int) {}
+void Engine::desativarCaracteresUsuario() { chaves &= ~0xFF; }
+void Engine::ativarCaracteresUsuario() { chaves = (chaves & ~0xFF) | 1; }
+void Engine::desativarQuebraLinha() { chaves &= ~0xFF00; }
+void Engine::ativarQuebraLinha() { chaves = (chaves & ~0xFF00) | 0x100; }
+void Engine::desativarStatusAutomatico() { definirStatusAutomatico(0); }
+void Engine::ativarStatusAutomatico() { definirStatusAutomatico(0x0F); }
+
+void Engine::definirStatusAutomatico(int valor) {
+    if (gravandoMacro_) encerrarGravacao(macro_.size());
+    statusAutomatico = valor;
+}
+
+void Engine::selecionarAlinhamento(int n) {
+    if (n != 0 && n != 1 && n != 2 && n != 6 && n != 7) return;
+    Driver::selecionarAlinhamento(n);
+    alinhamentoTexto = n;
+    celulaMarcada_ = static_cast<int>(celulas_.size());
+}
+
+void Engine::selecionarFonte(int n) {
+    // Font numbers mean their value mod 8; only descriptors 0..5 are selectable.
+    const int f = n & 7;
+    if (f > 5) return;
+    estilo = (estilo & ~7) | f;
+    fonte = f;
+}
+
+void Engine::selecionarTamanhoCaractere(int largura, int altura) {
+    if (largura >= 0 && largura <= 15) {
+        estilo = (estilo & ~0x0F00) | (largura << 8);
+        multLargura = largura;
+    }
+    if (altura >= 0 && altura <= 15) {
+        estilo = (estilo & ~0xF000) | (altura << 12);
+        multAltura = altura;
+    }
+}
+
+void Engine::definirModoImpressao(int v) {
+    if ((v & 7) > 5) return;
+    estilo = v;
+    fonte = v & 7;
+    multLargura = (v >> 8) & 0xF;
+    multAltura = (v >> 12) & 0xF;
+}
+
+void Engine::selecionarFonteHRI(int n) { definirFonteHRI(n); }
+void Engine::definirFonteHRI(int v) {
+    if ((v & 7) <= 5) fonteHRI = v & 7;
+}
+void Engine::selecionarPosicaoHRI(int n) { opcoesBarras = (opcoesBarras & ~0xFF00) | ((n & 3) << 8); }
+void Engine::definirParametroBarras(int v) { opcoesBarras = (opcoesBarras & ~0xFF) | (v & 0xFF); }
+void Engine::selecionarModoBarras(int v) {
+    if (v == 0 || v == 1 || v == '0' || v == '1') opcoesBarras = (opcoesBarras & ~0xFF0000) | ((v & 1) << 16);
+}
+void Engine::alturaCodigoBarras(int n) {
+    if (n >= 1 && n <= 1023) barras = (barras & 0xFFFF) | (n << 16);
+}
+void Engine::larguraCodigoBarras(int n) {
+    if (n >= 1 && n <= 6) barras = (barras & ~0xFF) | n;
+}
+
+void Engine::selecionarFonteCondensada() {
+    std::lock_guard<std::mutex> trava(mutexDispositivo_);
+    impressoraDestino->selecionarFonteCondensada();
+}
+
+void Engine::selecionarFonteNormal() {
+    std::lock_guard<std::mutex> trava(mutexDispositivo_);
+    impressoraDestino->selecionarFonteNormal();
+}
+
+void Engine::posicaoHorizontalAbsoluta(int n) {
+    const int x = margemTexto + paraPontosX(n);
+    if (x >= 0 && x < larguraImpressao) {
+        coluna_ = x;
+        linhaCheia_ = false;
+    }
+}
+
+void Engine::deslocamentoHorizontal(int n) {
+    const int x = coluna_ + paraPontosX(static_cast<int16_t>(n & 0xFFFF));
+    if (x >= margemTexto && x < larguraImpressao) {
+        coluna_ = x;
+        linhaCheia_ = false;
+    }
+}
+
+void Engine::deslocamentoVertical(int n) { avancarPapel(paraPontosY(n & 0xFFFF)); }
+
+void Engine::posicaoVerticalAbsoluta(int n) {
+    if (!modoPagina) return;
+    if (!celulas_.empty()) descarregarLinha();
+    const int coluna = coluna_;
+    linhaEscrita_ = modLinha(inicioPagina_ + origemPaginaY_);
+    avancarLinhasAnel(paraPontosY(n & 0xFFFF));
+    coluna_ = coluna;
+}
+
+void Engine::espacamentoEntreLinhas(int n) { espacamentoLinha = paraPontosY(n & 0xFF); }
+
+void Engine::espacamentoEntreCaracteres(int n) {
+    const int v = paraPontosX(n);
+    if (v >= 0 && v <= 47) espacamentoCaractere = v;
+}
+
+void Engine::margemEsquerda(int n) {
+    const int m = paraPontosX(n);
+    if (m < 0 || m >= Specification::larguraPontos) return;
+    margemTexto = m;
+    Status::margemEsquerda = m;
+    if (larguraImpressao <= m) larguraImpressao = Specification::larguraPontos;
+    if (celulas_.empty()) {
+        coluna_ = m;
+        linhaCheia_ = false;
+    }
+}
+
+void Engine::larguraAreaImpressao(int n) {
+    larguraImpressao = std::min(margemTexto + paraPontosX(n), Specification::larguraPontos);
+    if (larguraImpressao <= margemTexto) larguraImpressao = Specification::larguraPontos;
+}
+
+void Engine::unidadesMovimentacao(int x, int y) {
+    // Unit 0 stands for the printer's own resolution (it would otherwise divide by zero).
+    unidadeHorizontal = x > 0 ? x : Specification::resolucaoX;
+    unidadeVertical = y > 0 ? y : Specification::resolucaoY;
+}
+
+void Engine::areaImpressaoPagina(int x, int y, int dx, int dy) {
+    (void)dy;
+    if (!modoPagina) return;
+    const int px = paraPontosX(x), pdx = paraPontosX(dx);
+    if (px < 0 || px >= Specification::larguraPontos || pdx <= 0) return;
+    margemTexto = px;
+    larguraImpressao = std::min(px + pdx, Specification::larguraPontos);
+    origemPaginaY_ = std::clamp(paraPontosY(y), 0, capacidade_ / 2);
+    if (celulas_.empty()) coluna_ = px;
+}
+
+void Engine::configurarLayout(const int32_t valores[16]) {
+    std::memcpy(static_cast<void*>(static_cast<PrintSettings*>(this)), valores, sizeof(PrintSettings));
+    const int w = Specification::larguraPontos;
+    margemTexto = std::clamp(margemTexto, 0, std::max(0, w - 1));
+    if (larguraImpressao <= margemTexto || larguraImpressao > w) larguraImpressao = w;
+    fonte = estilo & 7;
+    multLargura = (estilo >> 8) & 0xF;
+    multAltura = (estilo >> 12) & 0xF;
+    Status::margemEsquerda = margemTexto;
+    Status::alinhamento = alinhamentoTexto;
+    if (celulas_.empty()) {
+        coluna_ = margemTexto;
+        linhaCheia_ = false;
+    }
+}
+
+void Engine::inicializar() {
+    if (modoPagina) cancelarDadosPagina();
+    padroes[3] = Specification::larguraPontos;
+    configurarLayout(padroes.data());
+}
+
+bool Engine::selecionarTabelaCaracteres(int chave) {
+    int quantidade = 0;
+    const ConversaoPaginaCodigo* todas = conversoesPaginaCodigo(&quantidade);
+    for (int i = 0; i < quantidade; ++i)
+        if (todas[i].chave == chave) {
+            conversao = i + 1;
+            return true;
+        }
+    return false;
+}
+
+void Engine::selecionarConversaoPorN(int n) {
+    int quantidade = 0;
+    const ConversaoPaginaCodigo* todas = conversoesPaginaCodigo(&quantidade);
+    for (int i = 0; i < quantidade; ++i)
+        if (todas[i].n == n) {
+            conversao = i + 1;
+            return;
+        }
+}
+
+void Engine::definirCaracteresUsuario(int codigo, int largura, int y, const uint8_t* dados) {
+    const int f = estilo & 7;
+    if (!dados || y != 3 || codigo < 32 || codigo > 125 || f > 5) return;
+    const DescritorFonte& fonte = descritorFonte(f);
+    if (largura < 8 || largura > 16) return;
+    GlifoUsuario& u = usuario_[f][codigo - 32];
+    u.dados.fill(0);
+    const int bytesLinha = (largura + 7) / 8;
+    // Columns of three bytes, top to bottom, most significant bit first.
+    for (int c = 0; c < largura; ++c)
+        for (int r = 0; r < 24; ++r)
+            if ((dados[c * 3 + r / 8] >> (7 - r % 8)) & 1) u.dados[r * bytesLinha + c / 8] |= uint8_t(1u << (c % 8));
+    u.glifo = GlifoFonte{static_cast<uint32_t>(largura), static_cast<uint32_t>(std::min(fonte.altura, 24)), 0,
+                         u.dados.data()};
+    u.definido = true;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Feeding and page mode
+
+void Engine::avancarPapel(int pontos) {
+    if (!celulas_.empty()) descarregarLinha();
+    coluna_ = margemTexto;
+    linhaCheia_ = false;
+    alturaImagemLinha_ = 0;
+    if (pontos > 0) avancarLinhasAnel(pontos);
+}
+
+void Engine::selecionarModoPagina() {
+    if (modoPagina) imprimirPagina();
+    if (!celulas_.empty()) descarregarLinha();
+    inicioPagina_ = linhaEscrita_;
+    alturaPagina_ = 0;
+    origemPaginaY_ = 0;
+    coluna_ = margemTexto;
+    modoPagina = 1;
+    publicar();
+}
+
+void Engine::imprimirPagina() {
+    if (!modoPagina) return;
+    if (!celulas_.empty()) descarregarLinha();
+    linhaEscrita_ = modLinha(inicioPagina_ + alturaPagina_);
+    coluna_ = margemTexto;
+    modoPagina = 0;
+    publicar();
+}
+
+void Engine::cancelarDadosPagina() {
+    if (!modoPagina) return;
+    reiniciarLinha();
+    // Everything from the page start up to the first unsent line belongs to the page (or is
+    // blank): clear it all, so no dot drawn below the page end survives either.
+    const int leitura = linhaLeitura_.load(std::memory_order_acquire);
+    int n = modLinha(leitura - inicioPagina_);
+    if (n == 0) n = capacidade_;
+    limparLinhas(inicioPagina_, n);
+    linhaEscrita_ = inicioPagina_;
+    coluna_ = margemTexto;
+    modoPagina = 0;
+    publicar();
+}
+
+void Engine::selecionarModoPadrao() {
+    imprimirPagina();
+    modoPagina = 0;
+    publicar();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Rectangles
+
+void Engine::preencherRetangulo(int x0, int y0, int x1, int y1, int padrao) {
+    if (padrao < 0 || padrao > 4) return;
+    const int wmax = bytesLinha_ * 8 - 1;
+    x0 = std::clamp(x0, 0, wmax);
+    x1 = std::clamp(x1, 0, wmax);
+    if (x1 < x0 || y0 < 0 || y1 < y0) return;
+    y1 = std::min(y1, capacidade_ - 3);
+    if (y0 > y1) return;
+    if (!aguardarEspaco(y1 + 1)) return;
+    const Padrao& p = kPadroes[padrao];
+    for (int y = y0; y <= y1; ++y) {
+        const uint32_t linha = p.linhas[(y % 24) % p.n];
+        if (!linha) continue;
+        for (int x = x0; x <= x1; ++x)
+            if ((linha >> (23 - x % 24)) & 1) pontoOu(linhaEscrita_ + y, x);
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Images
+
+void Engine::cabecalhoImagemRaster(int modo, int largura, int altura) {
+    terminarImagem();
+    if (modo < 0 || modo > 3 || largura <= 0 || altura <= 0) return;
+    if (!celulas_.empty()) descarregarLinha();
+    recepcao_ = Recepcao{};
+    recepcao_.ativa = true;
+    recepcao_.colunas = false;
+    recepcao_.bytesPorUnidade = (largura + 7) / 8;
+    recepcao_.unidades = altura;
+    recepcao_.escalaX = (modo & 1) ? 2 : 1;
+    recepcao_.escalaY = (modo & 2) ? 2 : 1;
+    recepcao_.x = coluna_;
+    // Only what fits on the line is kept of each row; the rest is consumed.
+    recepcao_.buffer.reserve(static_cast<size_t>(std::min(recepcao_.bytesPorUnidade, bytesLinha_ + 1)));
+}
+
+void Engine::iniciarImagemBits(int modo, int altura, int largura) {
+    terminarImagem();
+    if (modo < 4 || modo > 7 || (altura != 8 && altura != 24) || largura <= 0) return;
+    recepcao_ = Recepcao{};
+    recepcao_.ativa = true;
+    recepcao_.colunas = true;
+    recepcao_.bytesPorUnidade = altura / 8;
+    recepcao_.unidades = largura;
+    // Single-density modes halve the horizontal density; the 8-dot modes print each dot 3 rows tall.
+    recepcao_.escalaX = (modo == 4 || modo == 6) ? 2 : 1;
+    recepcao_.escalaY = (modo == 4 || modo == 5) ? 3 : 1;
+    const int bandaAltura = altura * recepcao_.escalaY;
+    const int larguraBanda = largura * recepcao_.escalaX;
+    if (coluna_ + larguraBanda > larguraImpressao && coluna_ > margemTexto) {
+        if (!celulas_.empty()) descarregarLinha();
+        avancarPapel(std::max(bandaAltura, alturaImagemLinha_));
+    }
+    recepcao_.x = coluna_;
+    recepcao_.semEspaco = !aguardarEspaco(bandaAltura);
+    alturaImagemLinha_ = std::max(alturaImagemLinha_, bandaAltura);
+}
+
+void Engine::imagemByte(const uint8_t* dados, size_t n) {
+    Recepcao& r = recepcao_;
+    if (!r.ativa) return;
+    const int larguraAnel = bytesLinha_ * 8;
+    for (size_t i = 0; i < n && r.ativa; ++i) {
+        if (static_cast<int>(r.buffer.size()) < std::min(r.bytesPorUnidade, bytesLinha_ + 1))
+            r.buffer.push_back(dados[i]);
+        // Bytes past the buffered part of a row are consumed without being kept.
+        if (++r.recebidos < r.bytesPorUnidade) continue;
+        r.recebidos = 0;
+        if (!r.colunas) {
+            if (aguardarEspaco(r.escalaY)) {
+                Desenho d;
+                d.dados = r.buffer.data();
+                d.largura = std::min(static_cast<int>(r.buffer.size()) * 8, larguraAnel);
+                d.linhas = 1;
+                d.bytesPorLinha = static_cast<int>(r.buffer.size());
+                d.msbPrimeiro = true;
+                d.linha = linhaEscrita_;
+                d.x = r.x;
+                d.escalaX = r.escalaX;
+                d.escalaY = r.escalaY;
+                d.limiteLinhas = r.escalaY;
+                if (r.escalaX == 1 && (r.x & 7) == 0) {
+                    // Byte-aligned rows at 1:1 go in whole bytes.
+                    const int b0 = r.x >> 3;
+                    for (int b = 0; b < d.bytesPorLinha && b0 + b < bytesLinha_; ++b)
+                        for (int ry = 0; ry < r.escalaY; ++ry) linhaPtr(linhaEscrita_ + ry)[b0 + b] |= kInverter.v[r.buffer[b]];
+                } else {
+                    carregarGlifo(d);
+                }
+                avancarLinhasAnel(r.escalaY);
+            }
+        } else if (!r.semEspaco) {
+            const int x = r.x + r.feitas * r.escalaX;
+            for (int k = 0; k < r.bytesPorUnidade && x < larguraAnel; ++k)
+                for (int bit = 0; bit < 8; ++bit)
+                    if ((r.buffer[k] >> (7 - bit)) & 1)
+                        for (int ry = 0; ry < r.escalaY; ++ry)
+                            for (int rx = 0; rx < r.escalaX; ++rx)
+                                pontoOu(linhaEscrita_ + (k * 8 + bit) * r.escalaY + ry, x + rx);
+        }
+        r.buffer.clear();
+        if (++r.feitas >= r.unidades) terminarImagem();
+    }
+}
+
+void Engine::terminarImagem() {
+    Recepcao& r = recepcao_;
+    if (!r.ativa) return;
+    r.ativa = false;
+    if (r.colunas) {
+        coluna_ = std::min(r.x + r.unidades * r.escalaX, larguraImpressao);
+    } else {
+        coluna_ = margemTexto;
+        linhaCheia_ = false;
+    }
+}
+
+void Engine::imprimirImagemRaster(int modo, int largura, int altura, const uint8_t* dados) {
+    if (!dados || largura <= 0 || altura <= 0) return;
+    cabecalhoImagemRaster(modo, largura, altura);
+    if (!recepcao_.ativa) return;
+    imagemByte(dados, static_cast<size_t>((largura + 7) / 8) * static_cast<size_t>(altura));
+    terminarImagem();
+}
+
+void Engine::imprimirImagemBits(int modo, int largura, const uint8_t* dados) {
+    if (!dados || largura <= 0) return;
+    const int altura = modo >= 6 ? 24 : 8;
+    iniciarImagemBits(modo, altura, largura);
+    if (!recepcao_.ativa) return;
+    imagemByte(dados, static_cast<size_t>(largura) * (altura / 8));
+    terminarImagem();
+}
+
+void Engine::definirImagemNV(int n, int largura, int altura, const uint8_t* dados) {
+    imagemNVRecebendo_ = -1;
+    if (n < 0 || n >= kNumeroImagensNV || largura <= 0 || altura <= 0) return;
+    ImagemNV& img = imagensNV_[n];
+    img = ImagemNV{};
+    const int bytesOrigem = (largura + 7) / 8;
+    const int altura8 = (altura + 7) / 8 * 8;
+    if (altura8 > kMaximoLinhasNV) return;
+    img.bytesOrigem = bytesOrigem;
+    img.largura = std::min(bytesOrigem, bytesLinha_) * 8;
+    img.altura = altura8;
+    img.dados.assign(static_cast<size_t>(img.largura / 8) * altura8, 0);
+    img.esperado = static_cast<uint64_t>(bytesOrigem) * altura8;
+    if (dados) {
+        const size_t linhasDados = static_cast<size_t>(altura);
+        for (size_t r = 0; r < linhasDados; ++r)
+            std::memcpy(&img.dados[r * (img.largura / 8)], dados + r * bytesOrigem, img.largura / 8);
+        img.recebido = img.esperado;
+        img.valida = true;
+    } else {
+        imagemNVRecebendo_ = n;
+    }
+}
+
+void Engine::imprimirImagemNV(int n, int modo) {
+    if (n < 0 || n >= kNumeroImagensNV) return;
+    const ImagemNV& img = imagensNV_[n];
+    if (!img.valida || img.largura <= 0) return;
+    imprimirImagemRaster(modo & 3, img.largura, img.altura, img.dados.data());
+}
+
+// ---------------------------------------------------------------------------------------------
+// Mechanical commands and queries
+
+void Engine::acionarGuilhotina(int flags) {
+    avancarPapel(avancoCurto);
+    if (alvo_ == Alvo::Arquivo) return;
+    aguardarFimImpressao(10000);
+    std::lock_guard<std::mutex> trava(mutexDispositivo_);
+    impressoraDestino->acionarGuilhotina(flags & ~3);
+}
+
+void Engine::acionarGaveta(int m, int t1, int t2) {
+    aguardarFimImpressao(10000);
+    std::lock_guard<std::mutex> trava(mutexDispositivo_);
+    impressoraDestino->acionarGaveta(m, t1, t2);
+}
+
+bool Engine::aguardarFimImpressao(int ms) {
+    const auto inicio = Relogio::now();
+    if (!aguardarSaida(ms)) return false;
+    if (alvo_ == Alvo::Arquivo) return true;
+    const int decorrido =
+        static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(Relogio::now() - inicio).count());
+    const int resta = std::max(ms - decorrido, 1);
+    std::lock_guard<std::mutex> trava(mutexDispositivo_);
+    return impressoraDestino->aguardarFimImpressao(resta);
+}
+
+bool Engine::lerIdentificacao(PrinterID& destino) {
+    std::lock_guard<std::mutex> trava(mutexDispositivo_);
+    return impressoraDestino->lerIdentificacao(destino);
+}
+
+bool Engine::lerStatus(PalavraStatus& destino) {
+    std::lock_guard<std::mutex> trava(mutexDispositivo_);
+    return impressoraDestino->lerStatus(destino);
+}
+
+int Engine::codigoPorta() const { return impressoraDestino->codigoPorta(); }
+std::string Engine::nomePorta() const { return impressoraDestino->nomePorta(); }
+
+std::string Engine::consultarImpressora(std::string_view, int, int) { return {}; }
+
+bool Engine::escreverDispositivo(const uint8_t*, size_t) { return true; }
+bool Engine::enviarDireto(std::string_view bytes) {
+    return escreverDispositivo(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+}
+bool Engine::imprimirTexto(std::string_view bytes) {
+    alimentarBytes(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+    return true;
+}
+
+void Engine::imprimirCodigoBarrasC(int tipo, const char* texto) {
+    if (!texto) return;
+    imprimirCodigoBarras(tipo, reinterpret_cast<const uint8_t*>(texto), static_cast<int>(std::strlen(texto)));
+}
+
+void Engine::imprimirCodigoBarras(int tipo, const uint8_t* dados, int n) {
+    if (!dados || n <= 0) return;
+    desenharCodigoBarras(tipo, dados, n);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Output thread
+
+void Engine::startEngine() {
+    if (thread_.joinable()) return;
+    parar_.store(false, std::memory_order_release);
+    ocioso_ = true;
+    // The non-virtual body: the thread may start while a derived class is still being built.
+    thread_ = std::thread([this] { Engine::executarLaco(); });
+}
+
+void Engine::stopEngine() {
+    if (!thread_.joinable()) return;
+    parar_.store(true, std::memory_order_release);
+    thread_.join();
+}
+
+void Engine::executarLaco() {
+    while (!parar_.load(std::memory_order_acquire)) {
+        const int pronta = linhaPronta_.load(std::memory_order_acquire);
+        const int leitura = linhaLeitura_.load(std::memory_order_relaxed);
+        const int n = pronta >= leitura ? pronta - leitura : capacidade_ - leitura;
+        if (alvo_ == Alvo::Arquivo)
+            saidaArquivo(n);
+        else
+            saidaImpressora(n);
+    }
+}
+
+void Engine::saidaImpressora(int n) {
+    if (n <= 0) {
+        ocioso_ = true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        return;
+    }
+    if (ocioso_) {
+        // Let a burst of lines accumulate, so that it goes out as one image.
+        ocioso_ = false;
+        const int atraso = atrasoInicial.load(std::memory_order_relaxed);
+        if (atraso > 0) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(atraso));
+            return;
+        }
+    }
+    n = std::min(n, kLinhasPorRaster);
+    const int leitura = linhaLeitura_.load(std::memory_order_relaxed);
+    const size_t bytes = static_cast<size_t>(n) * bytesLinha_;
+    const uint8_t* origem = linhaPtr(leitura);  // n lines never cross the end of the ring
+    for (size_t i = 0; i < bytes; ++i) saidaBuffer_[i] = kInverter.v[origem[i]];
+    {
+        std::lock_guard<std::mutex> trava(mutexDispositivo_);
+        impressoraDestino->posicaoHorizontalAbsoluta(0);
+        impressoraDestino->cabecalhoImagemRaster(0, bytesLinha_ * 8, n);
+        impressoraDestino->escreverDispositivo(saidaBuffer_.data(), bytes);
+    }
+    std::memset(linhaPtr(leitura), 0, bytes);
+    linhaLeitura_.store(modLinha(leitura + n), std::memory_order_release);
+}
+
+void Engine::saidaArquivo(int n) {
+    if (n <= 0) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        return;
+    }
+    if (!fluxo_) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        return;
+    }
+    const int leitura = linhaLeitura_.load(std::memory_order_relaxed);
+    const int preenchimento = (4 - bytesLinha_ % 4) % 4;
+    const size_t passo = static_cast<size_t>(bytesLinha_ + preenchimento);
+    std::vector<uint8_t>& linhaSaida = saidaBuffer_;
+    if (linhaSaida.size() < passo) linhaSaida.resize(passo);
+    for (int i = 0; i < n; ++i) {
+        uint8_t* origem = linhaPtr(leitura + i);
+        for (int b = 0; b < bytesLinha_; ++b) linhaSaida[b] = kInverter.v[origem[b]];
+        for (int b = bytesLinha_; b < static_cast<int>(passo); ++b) linhaSaida[b] = 0;
+        fluxo_->write(reinterpret_cast<const char*>(linhaSaida.data()), static_cast<std::streamsize>(passo));
+        std::memset(origem, 0, bytesLinha_);
+    }
+    fluxo_->flush();
+    linhasArquivo_ += n;
+    linhaLeitura_.store(modLinha(leitura + n), std::memory_order_release);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Paper width and capture
+
+bool Engine::definirLarguraPapel(int pontos) {
+    if (pontos <= 0) return false;
+    pontos = (pontos + 7) / 8 * 8;
+    if (pontos == bytesLinha_ * 8 && engineRunning()) return true;
+    const int maximo = impressoraDestino->larguraPontos();
+    pontos = std::min(pontos, maximo);
+    if (pontos < maximo / 2) return false;
+    // Nothing already rendered is lost: finish the line, let the thread pass every line on.
+    if (!celulas_.empty()) descarregarLinha();
+    if (modoPagina) imprimirPagina();
+    aguardarSaida(10000);
+    std::lock_guard<std::mutex> trava(mutexAnel_);
+    stopEngine();
+    Specification::larguraPontos = pontos;
+    padroes[3] = pontos;
+    larguraImpressao = pontos;
+    if (margemTexto >= pontos) margemTexto = Status::margemEsquerda = 0;
+    anel_.clear();
+    anel_.shrink_to_fit();
+    alocarAnel(pontos);
+    reiniciarLinha();
+    startEngine();
+    return true;
+}
+
+bool Engine::salvarImagem(const std::string& caminho) {
+    auto arquivo = std::make_unique<std::ofstream>(caminho, std::ios::binary | std::ios::trunc);
+    if (!arquivo->is_open()) return false;
+    if (fluxo_) limparImagem();
+    std::ostream& fluxo = *arquivo;
+    arquivo_ = std::move(arquivo);
+    return obterImagem(fluxo);
+}
+
+bool Engine::obterImagem(std::ostream& fluxo) {
+    if (fluxo_ && fluxo_ != &fluxo) {
+        // A capture still open on another stream is finished first; keep a file opened for this one.
+        std::unique_ptr<std::ofstream> proprio;
+        if (arquivo_ && arquivo_.get() == &fluxo) proprio = std::move(arquivo_);
+        limparImagem();
+        arquivo_ = std::move(proprio);
+    }
+    // Lines rendered before the switch still go to the printer.
+    aguardarSaida(10000);
+    stopEngine();
+    static const char zeros[122] = {};
+    static const char paleta[8] = {'\xDF', '\xDF', '\xDF', 0, 0, 0, 0, 0};
+    fluxo.write(zeros, sizeof zeros);
+    fluxo.write(paleta, sizeof paleta);
+    linhasArquivo_ = 0;
+    fluxo_ = &fluxo;
+    alvo_ = Alvo::Arquivo;
+    startEngine();
+    return true;
+}
+
+bool Engine::limparImagem() {
+    if (!fluxo_) return true;
+    // Text still waiting for its line feed belongs to the capture too.
+    if (!celulas_.empty()) descarregarLinha();
+    aguardarSaida(10000);
+    stopEngine();
+    const uint32_t w = static_cast<uint32_t>(bytesLinha_ * 8);
+    const uint32_t tamanhoImagem = (w + 31) / 32 * 4 * static_cast<uint32_t>(linhasArquivo_);
+    uint8_t cab[122] = {};
+    cab[0] = 'B';
+    cab[1] = 'M';
+    escrever32(cab + 2, 130 + tamanhoImagem);
+    escrever32(cab + 10, 130);
+    escrever32(cab + 14, 108);
+    escrever32(cab + 18, w);
+    escrever32(cab + 22, static_cast<uint32_t>(-linhasArquivo_));
+    cab[26] = 1;
+    cab[28] = 1;
+    escrever32(cab + 34, tamanhoImagem);
+    const uint32_t ppm = static_cast<uint32_t>(Specification::resolucao * 39.37007874015748);
+    escrever32(cab + 38, ppm);
+    escrever32(cab + 42, ppm);
+    escrever32(cab + 46, 2);
+    fluxo_->flush();
+    fluxo_->seekp(0);
+    fluxo_->write(reinterpret_cast<const char*>(cab), sizeof cab);
+    fluxo_->seekp(0, std::ios::end);
+    fluxo_->flush();
+    if (arquivo_) {
+        arquivo_->close();
+        arquivo_.reset();
+    }
+    fluxo_ = nullptr;
+    alvo_ = Alvo::Impressora;
+    startEngine();
+    return true;
+}
+
+}  // namespace Ordal::Printer

@@ -1,0 +1,373 @@
+#include <gtest/gtest.h>
+
+#include "Amostras.h"
+#include "fiscal/CFe.h"
+#include "fiscal/NFCe.h"
+#include "xml/XML.h"
+
+using namespace Ordal;
+using DocumentoFiscal::Decimal2;
+
+// ---------------------------------------------------------------- CF-e sale
+
+TEST(LeitorCFe, VendaV006)
+{
+    CFe::CupomFiscalEletronico c;
+    ASSERT_TRUE(c.lerArquivoXML(caminhoAmostra("cfe-sale-hom-1item-infcpl-v006.xml")));
+    EXPECT_EQ(c.versaoXML, "1.0");
+    EXPECT_EQ(c.codificacaoXML, "utf-8");  // the declaration names none
+    EXPECT_EQ(c.chaveAcesso, "CFe35150708723218000186599000040190000215133408");
+    EXPECT_EQ(c.versaoDadosEnt, 6);
+    EXPECT_EQ(c.numeroSerieSAT, "900004019");
+    EXPECT_EQ(c.numeroDocumento, "000021");
+    EXPECT_EQ(c.dataEmissao, "20150718");
+    EXPECT_EQ(c.horaEmissao, "154423");
+    EXPECT_EQ(c.tipoAmbiente, 2);
+    EXPECT_EQ(c.numeroCaixa, 2);
+
+    EXPECT_EQ(c.emitente.cnpj, "08723218000186");
+    EXPECT_EQ(c.emitente.razaoSocial, "LOJA EXEMPLO INFORMATICA EIRELI");
+    EXPECT_EQ(c.emitente.inscricaoEstadual, "149626224113");
+    EXPECT_EQ(c.emitente.rateioISSQN, 'N');
+    EXPECT_EQ(c.emitente.endereco.logradouro, "RUA ENGENHEIRO JORGE OLIVA");
+    EXPECT_EQ(c.emitente.endereco.cep, "04362060");
+    EXPECT_EQ(c.emitente.endereco.uf, "SP");  // from cUF
+    EXPECT_TRUE(c.destinatario.nome.empty() && c.destinatario.cpf.empty() && c.destinatario.cnpj.empty());
+
+    ASSERT_EQ(c.quantidadeItens, 1);
+    const auto& i = c.itens[0];
+    EXPECT_EQ(i.numeroItem, 1);
+    EXPECT_EQ(i.codigo, "7894321722016");
+    EXPECT_EQ(i.descricao, "TODDYNHO 200 ML");
+    EXPECT_EQ(i.quantidade.toString(), "1.0000");
+    EXPECT_EQ(i.valorUnitario.toString(), "2.000");
+    EXPECT_EQ(i.icms.cst, 500);
+    EXPECT_EQ(i.pis.cst, 49);
+    EXPECT_EQ(i.pisST.cst, -1);
+    EXPECT_EQ(c.valoresProduto[0].toString(), "2.00");
+
+    EXPECT_EQ(c.valorTotal.toString(), "2.00");
+    EXPECT_EQ(c.quantidadePagamentos(), 1);
+    EXPECT_EQ(c.pagamentos[0].codigo, 1);
+    EXPECT_EQ(c.pagamentos[0].valor.toString(), "2.00");
+    EXPECT_EQ(c.troco.toString(), "0.00");
+    EXPECT_EQ(c.informacoesComplementares.rfind("Valores aproximados dos tributos:\nFed R$   0,23", 0), 0u);
+    EXPECT_EQ(c.observacoesFisco[0].campo, "xCampo1");
+    EXPECT_EQ(c.observacoesFisco[0].texto, "xTexto1");
+    EXPECT_EQ(c.assinatura.uri, "#CFe35150708723218000186599000040190000215133408");
+    EXPECT_EQ(c.assinatura.digestValue, "ZqVDFXd/eo4uGGpBbIHJQQ8ZcNN7k5eaZSE0xibgB1Y=");
+}
+
+TEST(LeitorCFe, VendasV007EV008)
+{
+    CFe::CupomFiscalEletronico c;
+    ASSERT_TRUE(c.lerArquivoXML(caminhoAmostra("cfe-sale-hom-1item-layout-v007.xml")));
+    EXPECT_EQ(c.versaoDadosEnt, 7);
+    EXPECT_EQ(c.emitente.razaoSocial, "COMERCIAL MODELO DA AMAZONIA LTDA");
+    EXPECT_EQ(c.emitente.rateioISSQN, 'S');
+    EXPECT_EQ(c.itens[0].regraCalculo, 'T');
+    EXPECT_EQ(c.itens[0].icms.cst, 20);
+    EXPECT_EQ(c.itens[0].icms.aliquota.toString(), "18.00");
+    EXPECT_EQ(c.itens[0].icms.valor.toString(), "0.33");
+    EXPECT_EQ(c.itens[0].pis.baseCalculo.toString(), "1.85");
+    EXPECT_EQ(c.valorTotal.toString(), "1.85");
+    EXPECT_EQ(c.observacoesFisco[0].campo, "04.04.05.04");
+
+    // Reading another file into the same object leaves nothing of the previous one.
+    ASSERT_TRUE(c.lerArquivoXML(caminhoAmostra("cfe-sale-hom-1item-v008.xml")));
+    EXPECT_EQ(c.versaoDadosEnt, 8);
+    EXPECT_EQ(c.versaoXML, "1.0");  // no declaration: default
+    EXPECT_EQ(c.dataEmissao, "20210812");
+    EXPECT_EQ(c.emitente.inscricaoMunicipal, "111111111111");
+    EXPECT_EQ(c.itens[0].codigo, "00026");
+    EXPECT_EQ(c.itens[0].ncm, "96081000");
+    EXPECT_EQ(c.itens[0].cest, "0202400");
+    EXPECT_EQ(c.itens[0].icms.cst, 0);
+    EXPECT_EQ(c.itens[0].icms.aliquota.toString(), "4.00");
+    EXPECT_EQ(c.valorTotal.toString(), "3.40");
+    EXPECT_EQ(c.observacoesFisco[0].texto, "Comete crime quem sonega");
+    EXPECT_EQ(c.informacoesComplementares.find("smallsoft"), 4u);
+}
+
+TEST(LeitorCFe, Cancelamentos)
+{
+    struct Caso {
+        const char* arquivo;
+        const char* chave;
+        const char* cancelada;
+        const char* dataOriginal;
+        const char* horaOriginal;
+        const char* data;
+        const char* hora;
+        const char* total;
+        const char* emitente;
+    } casos[] = {
+        {"cfe-cancel-hom-v006.xml", "CFe35150908723218000186599000040190000378585470",
+         "CFe35150908723218000186599000040190000360539948", "20150911", "175840", "20150911", "175921", "2.00",
+         "LOJA EXEMPLO INFORMATICA EIRELI"},
+        {"cfe-cancel-hom-v007.xml", "CFe35210814200166000166599000238290000408855230",
+         "CFe35210814200166000166599000238290000391066135", "20210818", "120030", "20210818", "120036", "1.85",
+         "COMERCIAL MODELO DA AMAZONIA LTDA"},
+    };
+    for (const auto& k : casos) {
+        SCOPED_TRACE(k.arquivo);
+        CFe::CupomCancelamento c;
+        ASSERT_TRUE(c.lerXML(lerAmostra(k.arquivo)));
+        EXPECT_EQ(c.chaveAcesso, k.chave);
+        EXPECT_EQ(c.chaveCancelada, k.cancelada);
+        EXPECT_EQ(c.dataEmissaoOriginal, k.dataOriginal);
+        EXPECT_EQ(c.horaEmissaoOriginal, k.horaOriginal);
+        EXPECT_EQ(c.dataEmissao, k.data);
+        EXPECT_EQ(c.horaEmissao, k.hora);
+        EXPECT_EQ(c.valorTotal.toString(), k.total);
+        EXPECT_EQ(c.emitente.razaoSocial, k.emitente);
+        EXPECT_EQ(c.emitente.endereco.uf, "SP");
+        EXPECT_FALSE(c.assinaturaQRCODE.empty());
+        // The signature is read from the sale path only.
+        EXPECT_TRUE(c.assinatura.digestValue.empty());
+        EXPECT_TRUE(c.assinatura.signatureValue.empty());
+    }
+}
+
+// ---------------------------------------------------------------- CF-e rules on edited files
+
+namespace {
+
+const char* VENDA_MINIMA = R"(<CFe><infCFe Id="CFe1" versaoDadosEnt="0.07"><ide><cUF>%UF%</cUF></ide>
+<emit><enderEmit><UF>RJ</UF></enderEmit><indRatISSQN>X</indRatISSQN></emit>
+<det nItem="1"><prod><qCom>3.0000</qCom><vUnCom>1.995</vUnCom><indRegra>Q</indRegra><vDesc>0.10</vDesc><vOutro>0.30</vOutro></prod>
+<imposto><ICMS><ICMS00><Orig>0</Orig><CST>00</CST><CSOSN>102</CSOSN></ICMS00></ICMS></imposto></det>
+<det nItem="2"><prod><qCom>1.0000</qCom><vUnCom>0.335</vUnCom><indRegra>T</indRegra><vProd>0.40</vProd></prod></det>
+<total/>
+<pgto><MP><cMP>07</cMP><vMP>1.00</vMP><cAdmC>5</cAdmC></MP><MP><cMP>17</cMP><vMP>2.00</vMP></MP><x/><MP><cMP>1</cMP><vMP>3.00</vMP></MP></pgto>
+</infCFe></CFe>)";
+
+std::string vendaMinima(const std::string& uf)
+{
+    return trocar(VENDA_MINIMA, "%UF%", uf);
+}
+
+}  // namespace
+
+TEST(LeitorCFe, RegrasDeLeitura)
+{
+    CFe::CupomFiscalEletronico c;
+    ASSERT_TRUE(c.lerXML(vendaMinima("35")));
+    EXPECT_EQ(c.emitente.endereco.uf, "SP");  // cUF wins over enderEmit/UF
+    EXPECT_EQ(c.emitente.rateioISSQN, 0);   // only S or N are taken
+    ASSERT_EQ(c.quantidadeItens, 2);
+    EXPECT_EQ(c.itens[0].regraCalculo, 'A');  // only A or T are taken
+    EXPECT_EQ(c.itens[0].icms.cst, 102);      // CSOSN read after CST
+    // No vProd: 3 x 1.995 = 5.985, half to even gives 5.98.
+    EXPECT_EQ(c.valoresProduto[0].toString(), "5.98");
+    EXPECT_EQ(c.valoresProduto[1].toString(), "0.40");  // vProd when present
+    // No vCFe: sum of product values + additions - discounts.
+    EXPECT_EQ(c.valorTotal.toString(), "6.58");
+    EXPECT_EQ(c.pagamentos[0].codigo, 0);  // 7 is outside the accepted codes
+    EXPECT_EQ(c.pagamentos[0].valor.toString(), "1.00");
+    EXPECT_EQ(c.pagamentos[0].credenciadora, 5);
+    EXPECT_EQ(c.pagamentos[1].codigo, 17);
+    // A differently named element ends the run of MP elements.
+    EXPECT_EQ(c.pagamentos[2].valor.valor, 0);
+    EXPECT_EQ(c.quantidadePagamentos(), 2);
+
+    ASSERT_TRUE(c.lerXML(vendaMinima("99")));
+    EXPECT_EQ(c.emitente.endereco.uf, "");
+}
+
+TEST(LeitorCFe, DocumentosVaziosOuEstranhos)
+{
+    const char* textos[] = {"", "<", "<NFe><infNFe/></NFe>", "<CFe><infCFe><det nItem=\"1\"><prod><qCom>",
+                            "<CFe><infCFe><det><prod/></det><det/><pgto><MP/></pgto></infCFe></CFe>"};
+    for (const char* t : textos) {
+        SCOPED_TRACE(t);
+        CFe::CupomFiscalEletronico c;
+        EXPECT_TRUE(c.lerXML(t));
+        EXPECT_LE(c.quantidadeItens, 2);
+        EXPECT_EQ(c.versaoDadosEnt, 6);
+        CFe::CupomCancelamento k;
+        EXPECT_TRUE(k.lerXML(t));
+        EXPECT_TRUE(k.chaveCancelada.empty());
+    }
+    CFe::CupomFiscalEletronico c;
+    EXPECT_FALSE(c.lerArquivoXML("/nao/existe.xml"));
+}
+
+TEST(LeitorCFe, MaisDeQuinhentosItens)
+{
+    std::string xml = "<CFe><infCFe>";
+    for (int i = 1; i <= 503; ++i)
+        xml += "<det nItem=\"" + std::to_string(i) + "\"><prod><qCom>1</qCom><vUnCom>0.01</vUnCom></prod></det>";
+    xml += "</infCFe></CFe>";
+    CFe::CupomFiscalEletronico c;
+    ASSERT_TRUE(c.lerXML(xml));
+    EXPECT_EQ(c.quantidadeItens, 500);
+    EXPECT_EQ(c.itens[499].numeroItem, 500);
+    EXPECT_EQ(c.valorTotal.toString(), "5.00");
+}
+
+// ---------------------------------------------------------------- NFC-e
+
+TEST(LeitorNFCe, Autorizada310ComPagamentoAntigo)
+{
+    NFCe::NotaFiscalEletronicaSaida n;
+    ASSERT_TRUE(n.lerArquivoXML(caminhoAmostra("nfce-nfeproc-310-prod-pr-1item-oldpag.xml")));
+    EXPECT_EQ(n.codificacaoXML, "utf-8");
+    EXPECT_EQ(n.chaveAcesso, "NFe41170310422724000187650010000000061000005858");
+    EXPECT_EQ(n.numeroDocumento, "6");
+    EXPECT_EQ(n.tipoAmbiente, 1);
+    EXPECT_EQ(n.dataHoraEmissao, "2017-03-28T18:17:08-03:00");
+    EXPECT_EQ(n.dataEmissao, "20170328");
+    EXPECT_EQ(n.horaEmissao, "181708");
+    EXPECT_EQ(n.emitente.cnpj, "10422724000187");
+    EXPECT_EQ(n.emitente.razaoSocial, "Lumer Inform\xE1tica LTDA");  // UTF-8 in the file
+    EXPECT_EQ(n.emitente.endereco.municipio, "Assa\xED");
+    EXPECT_EQ(n.emitente.endereco.uf, "PR");
+    ASSERT_EQ(n.quantidadeItens, 1);
+    EXPECT_EQ(n.itens[0].descricao, "Caixa de Caneta BIC");
+    EXPECT_EQ(n.itens[0].quantidade.toString(), "1.0000");
+    EXPECT_EQ(n.itens[0].valorUnitario.toString(), "42.000");
+    EXPECT_EQ(n.itens[0].icms.cst, 102);
+    EXPECT_EQ(n.valoresProduto[0].toString(), "42.00");
+    EXPECT_EQ(n.valorTotal.toString(), "42.00");
+    EXPECT_EQ(n.quantidadePagamentos(), 1);
+    EXPECT_EQ(n.pagamentos[0].codigo, 1);
+    EXPECT_EQ(n.pagamentos[0].valor.toString(), "42.00");
+    EXPECT_EQ(n.troco.valor, 0);
+    EXPECT_EQ(n.informacoesComplementares, "Valor aproximado de tributos R$ 15,72 (37.43%) - Fonte IBPT");
+    EXPECT_EQ(n.protocolo.numeroProtocolo, "141170361108204");
+    EXPECT_EQ(n.protocolo.dataRecebimento, "20170328");
+    EXPECT_EQ(n.protocolo.horaRecebimento, "181732");
+    EXPECT_EQ(n.protocolo.chaveAcesso, "41170310422724000187650010000000061000005858");
+    EXPECT_EQ(n.assinatura.digestValue, "7bLiWdBTRp0qiOl9tUwz/vin+14=");
+    EXPECT_EQ(n.qrCodeTexto.rfind("http://www.dfeportal.fazenda.pr.gov.br/dfe-portal/rest/servico/consultaNFCe?chNFe=4117", 0), 0u);
+    EXPECT_NE(n.qrCodeTexto.find("&cHashQRCode=E12CC71108A7A56074B6E3700C5CE7F73BC39748"), std::string::npos);
+    EXPECT_TRUE(n.urlChave.empty());
+}
+
+TEST(LeitorNFCe, Autorizada310ComTrocoEDestinatario)
+{
+    NFCe::NotaFiscalEletronicaSaida n;
+    ASSERT_TRUE(n.lerArquivoXML(caminhoAmostra("nfce-nfeproc-310-hom-df-cnpj-troco.xml")));
+    EXPECT_EQ(n.emitente.razaoSocial, "PDVEND");
+    EXPECT_EQ(n.emitente.endereco.uf, "DF");
+    EXPECT_EQ(n.destinatario.cnpj, "25504949000150");
+    EXPECT_EQ(n.destinatario.nome, "NF-E EMITIDA EM AMBIENTE DE HOMOLOGACAO - SEM VALOR FISCAL");
+    EXPECT_EQ(n.serie, "400");
+    EXPECT_EQ(n.tipoAmbiente, 2);
+    ASSERT_EQ(n.quantidadeItens, 2);
+    EXPECT_EQ(n.itens[1].descricao, "Bugnnn");
+    EXPECT_EQ(n.itens[1].valorUnitario.toString(), "4.900");
+    EXPECT_EQ(n.valoresProduto[0].toString(), "0.91");
+    EXPECT_EQ(n.valorTotal.toString(), "5.81");
+    EXPECT_EQ(n.somaValoresLiquidos().toString(), "5.81");
+    EXPECT_EQ(n.pagamentos[0].valor.toString(), "5.81");
+    EXPECT_EQ(n.troco.toString(), "0.19");
+    EXPECT_EQ(n.protocolo.numeroProtocolo, "353170000106963");
+    EXPECT_EQ(n.dataEmissao, "20171004");
+    EXPECT_EQ(n.horaEmissao, "165624");
+    EXPECT_NE(n.qrCodeTexto.find("&cDest=25504949000150&"), std::string::npos);
+    EXPECT_EQ(n.qrCodeTexto.find("CDATA"), std::string::npos);
+}
+
+TEST(LeitorNFCe, NFeSemEnvelope400ComDetPag)
+{
+    NFCe::NotaFiscalEletronicaSaida n;
+    ASSERT_TRUE(n.lerArquivoXML(caminhoAmostra("nfce-bare-400-hom-rs-detpag-qrv2.xml")));
+    EXPECT_EQ(n.chaveAcesso, "NFe43211105730928000145650010000002401717268120");
+    EXPECT_EQ(n.emitente.endereco.uf, "RS");
+    EXPECT_EQ(n.emitente.endereco.municipio, "Ven\xE2ncio Aires");  // character reference
+    EXPECT_EQ(n.dataEmissao, "20211111");
+    EXPECT_EQ(n.horaEmissao, "185655");
+    EXPECT_EQ(n.itens[0].codigoBarras, "SEM GTIN");
+    EXPECT_EQ(n.valorTotal.toString(), "1.00");
+    EXPECT_EQ(n.quantidadePagamentos(), 1);
+    EXPECT_EQ(n.pagamentos[0].codigo, 1);
+    EXPECT_EQ(n.pagamentos[0].valor.toString(), "1.00");
+    // No envelope: no protocol and no signature.
+    EXPECT_TRUE(n.protocolo.numeroProtocolo.empty());
+    EXPECT_TRUE(n.assinatura.digestValue.empty());
+    EXPECT_EQ(n.qrCodeTexto,
+              "https://www.sefaz.rs.gov.br/NFCE/NFCE-COM.aspx?p=43211105730928000145650010000002401717268120|2|2|1|"
+              "75FFAFF74CF8ABDD0153D4D18E27CE17DE14B83F");
+    EXPECT_EQ(n.urlChave, "www.sefaz.rs.gov.br/nfce/consulta");
+}
+
+TEST(LeitorNFCe, FormasDePagamento)
+{
+    struct Caso {
+        const char* pag;
+        int codigos[3];
+        const char* valores[3];
+        const char* troco;
+    } casos[] = {
+        // Layout 4.00: detPag entries in order, then the change.
+        {"<pag><detPag><tPag>03</tPag><vPag>25.00</vPag><card><tBand>01</tBand></card></detPag>"
+         "<detPag><tPag>17</tPag><vPag>5.00</vPag></detPag><detPag><tPag>07</tPag><vPag>1.00</vPag></detPag>"
+         "<vTroco>1.50</vTroco></pag>",
+         {3, 17, 0}, {"25.00", "5.00", "1.00"}, "1.50"},
+        // Older layouts: one pag element per payment.
+        {"<pag><tPag>03</tPag><vPag>25.00</vPag></pag><pag><tPag>01</tPag><vPag>2.00</vPag></pag>",
+         {3, 1, 0}, {"25.00", "2.00", "0.00"}, "0.00"},
+        {"<pag><tPag>99</tPag><vPag>4.00</vPag></pag><transp/><pag><tPag>01</tPag><vPag>2.00</vPag></pag>",
+         {99, 0, 0}, {"4.00", "0.00", "0.00"}, "0.00"},
+        {"", {0, 0, 0}, {"0.00", "0.00", "0.00"}, "0.00"},
+    };
+    for (const auto& c : casos) {
+        SCOPED_TRACE(c.pag);
+        std::string xml = std::string("<NFe><infNFe Id=\"NFe1\"><ide><dhEmi>2017-05-10T14:22:31-03:00</dhEmi></ide>") + c.pag +
+                          "</infNFe></NFe>";
+        NFCe::NotaFiscalEletronicaSaida n;
+        ASSERT_TRUE(n.lerXML(xml));
+        for (int k = 0; k < 3; ++k) {
+            EXPECT_EQ(n.pagamentos[k].codigo, c.codigos[k]) << k;
+            EXPECT_EQ(n.pagamentos[k].valor.toString(), c.valores[k]) << k;
+        }
+        EXPECT_EQ(n.troco.toString(), c.troco);
+        EXPECT_EQ(n.dataEmissao, "20170510");
+        EXPECT_EQ(n.horaEmissao, "142231");
+    }
+}
+
+TEST(LeitorNFCe, DataHora)
+{
+    struct Caso {
+        const char* texto;
+        const char* data;
+        const char* hora;
+    } casos[] = {
+        {"2017-05-10T14:22:31-03:00", "20170510", "142231"},
+        {"2017-05-10T14:22:31Z", "20170510", "142231"},
+        {"2017-05-10T14:22:31", "20170510", "142231"},
+        {"2017-05-10T14:22:3", "antes", "antes"},  // 18 characters leave both unchanged
+        {"", "antes", "antes"},
+    };
+    for (const auto& c : casos) {
+        SCOPED_TRACE(c.texto);
+        std::string data = "antes", hora = "antes";
+        NFCe::separarDataHora(c.texto, data, hora);
+        EXPECT_EQ(data, c.data);
+        EXPECT_EQ(hora, c.hora);
+    }
+}
+
+TEST(LeitorNFCe, SemTotalEComPrecoLongo)
+{
+    NFCe::NotaFiscalEletronicaSaida n;
+    ASSERT_TRUE(n.lerXML("<NFe><infNFe><det nItem=\"1\"><prod><qCom>2.0000</qCom><vUnCom>1.2345678901</vUnCom>"
+                         "<vProd>2.47</vProd><vDesc>0.07</vDesc></prod></det><det nItem=\"2\"><prod><qCom>1</qCom>"
+                         "<vUnCom>1.00</vUnCom></prod></det></infNFe></NFe>"));
+    EXPECT_EQ(n.itens[0].valorUnitario.toString(), "1.234");
+    EXPECT_EQ(n.valorProdutoCalculado(0).toString(), "2.47");  // 2.468 rounded
+    EXPECT_EQ(n.valoresProduto[0].toString(), "2.47");
+    EXPECT_EQ(n.valorTotal.toString(), "3.40");
+}
+
+TEST(LeitorNFCe, QRCodeComBrancosECdata)
+{
+    NFCe::NotaFiscalEletronicaSaida n;
+    ASSERT_TRUE(n.lerXML("<NFe><infNFe/><infNFeSupl><qrCode>\n   http://x/?a=1&amp;b=2  \n</qrCode>"
+                         "<urlChave> www.x/consulta </urlChave></infNFeSupl></NFe>"));
+    EXPECT_EQ(n.qrCodeTexto, "http://x/?a=1&b=2");
+    EXPECT_EQ(n.urlChave, "www.x/consulta");
+}
