@@ -8,17 +8,22 @@ namespace t = tabelas;
 
 namespace {
 
-// The one or two check values for a byte: a basic character stands for itself (so that data of
-// basic characters reads the same on readers with and without full ASCII), every other byte,
-// '*' included, is its full-ASCII pair.
+// The one or two check values for a byte. Data made only of basic characters is plain Code 39,
+// read the same with and without full ASCII. Data that needs full ASCII is encoded wholly in it:
+// there $ % / + are shift characters, so they too become their pairs, or a reader would join
+// "$" and a following letter into a control character.
 struct Sequencia {
     int8_t primeiro;
     int8_t segundo;  // -1 for none
 };
 
-Sequencia sequencia(uint8_t c) {
-    const int8_t basico = t::kValorCode39[c];
-    if (basico >= 0 && basico != t::kStartStopCode39) return {basico, -1};
+bool basico(uint8_t c) {
+    const int8_t v = t::kValorCode39[c];
+    return v >= 0 && v != t::kStartStopCode39;
+}
+
+Sequencia sequencia(uint8_t c, bool asciiTotal) {
+    if (!asciiTotal && basico(c)) return {t::kValorCode39[c], -1};
     return {t::kASCIICode39[c][0], t::kASCIICode39[c][1]};
 }
 
@@ -29,11 +34,15 @@ std::optional<LinearSymbol> codificarCode39(std::span<const uint8_t> dados, int 
     if (largo < 0 || dados.empty() || dados.size() > kMaximoModulos) return std::nullopt;
 
     // Count characters and check the bytes before building anything.
+    bool asciiTotal = false;
+    for (uint8_t c : dados) {
+        if (c > 127) return std::nullopt;
+        asciiTotal = asciiTotal || !basico(c);
+    }
     size_t caracteres = 2;
     size_t hri = 0;
     for (uint8_t c : dados) {
-        if (c > 127) return std::nullopt;
-        caracteres += sequencia(c).segundo < 0 ? 1 : 2;
+        caracteres += sequencia(c, asciiTotal).segundo < 0 ? 1 : 2;
         if (c > 31 && c < 127) ++hri;
     }
     const size_t porCaractere = 6 + 3 * static_cast<size_t>(largo) + 1;
@@ -47,7 +56,7 @@ std::optional<LinearSymbol> codificarCode39(std::span<const uint8_t> dados, int 
     };
     caractere(t::kStartStopCode39);
     for (uint8_t c : dados) {
-        const Sequencia q = sequencia(c);
+        const Sequencia q = sequencia(c, asciiTotal);
         caractere(q.primeiro);
         if (q.segundo >= 0) caractere(q.segundo);
         if (c > 31 && c < 127) s.textoHRI.push_back(static_cast<char>(c));

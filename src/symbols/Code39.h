@@ -1,8 +1,9 @@
 // Code 39 encoder, full ASCII.
 //
-// Every byte 0..127 is encoded: the 43 basic characters (0-9 A-Z - . space $ / + %) stand for
-// themselves, every other byte is its two-character sequence of full-ASCII Code 39 ('*' too, which
-// is reserved for start/stop). The
+// Every byte 0..127 is encoded. Data of the 43 basic characters (0-9 A-Z - . space $ / + %) only
+// is plain Code 39; other data is full-ASCII Code 39 throughout, every byte that is not a digit,
+// an upper-case letter, '-', '.' or space becoming its two-character sequence ('*' too, which is
+// reserved for start/stop, and $ / + %, which are the shift characters there). The
 // start and stop characters are added. A character is nine elements, three of them wide; wide
 // elements take 2 modules (12-module characters, the default) or 3 (15-module characters);
 // narrow elements and the gap between characters take one module, so each character after the

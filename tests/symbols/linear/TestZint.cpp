@@ -60,8 +60,11 @@ INSTANTIATE_TEST_SUITE_P(
         Caso{"Code39_letras", CODE39, "ABCDEFGHIJKLMNOPQRSTUVWXYZ", 8, "ABCDEFGHIJKLMNOPQRSTUVWXYZ"},
         Caso{"Code39_simbolos", CODE39, "-. $/+%", 8, "-. $/+%"},
         Caso{"Code39_ascii_total", CODE39, "abc!@#*:;<=>?[\\]^_`{|}~", 9, "abc!@#*:;<=>?[\\\\]^_`{|}~"},
-        // Basic characters stand for themselves even among full-ASCII ones.
-        Caso{"Code39_basicos_e_ascii", CODE39, "a$b/c+d%", 8, "+A$+B/+C++D%"},
+        // Data that needs full ASCII is full ASCII throughout, shift characters included.
+        Caso{"Code39_basicos_e_ascii", CODE39, "a$b/c+d%", 9, "a$b/c+d%"},
+        Caso{"Code39_cifrao_e_letra", CODE39, "r$A1", 9, "r$A1"},
+        // Basic data alone stays plain Code 39.
+        Caso{"Code39_cifrao_basico", CODE39, "R$A/B", 8, "R$A/B"},
         Caso{"Code39_controles", CODE39, std::string("\x00\x01\x1b\x1f\x7f", 5), 9, "\\x00\\x01\\x1B\\x1F\\x7F"},
         Caso{"ITF_pares", ITF, "123456", 3, "123456"}, Caso{"ITF_todos", ITF, "0123456789", 3, "0123456789"},
         Caso{"ITF_chave", ITF, kChave, 3, kChave},
