@@ -166,6 +166,8 @@ public:
 protected:
     // Prints text as it is on the current line, advancing posicaoX (no wrapping).
     void escreverTexto(std::string_view texto);
+    // The left margin the printer holds; horizontal positions count from it.
+    int margemImpressora() const { return driver_->Printer::Status::margemEsquerda; }
     // Runs the overflow rule: back to full width and the callback once limite is passed.
     void verificarTransbordo();
 
