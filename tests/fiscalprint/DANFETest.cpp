@@ -338,6 +338,15 @@ TEST_F(DANFETest, ContingenciaEHomologacao)
                              "18:56:55", contingencia}));
 }
 
+TEST_F(DANFETest, ConsumidorSoQuandoPedido)
+{
+    ParametrosEmissaoDANFE e = emissaoPadrao();
+    EXPECT_EQ(contar(comandos(amostra(kDF), e), "CONSUMIDOR"), 0u);
+    e.imprimirDadosConsumidor = 1;
+    EXPECT_TRUE(emOrdem(comandos(amostra(kDF), e), {"CONSUMIDOR-CNPJ:", "25.504.949/0001-50", "NFC-e n\xBA:"}));
+    EXPECT_TRUE(emOrdem(comandos(amostra(kPR), e), {"CONSUMIDOR N\xC3O IDENTIFICADO", "NFC-e n\xBA:"}));
+}
+
 TEST_F(DANFETest, EnderecoDeConsulta)
 {
     // Without URL_CONSULTA, the document's urlChave; with it, the configured one.
