@@ -48,6 +48,20 @@ typedef struct InfoImpressora {
 
 #define RX457_TAMANHO_INFO_IMPRESSORA (offsetof(InfoImpressora, estado) + 4)
 
+/* What the caller of VEX_ImprimirDocumentoFiscal tells about the document. An NFC-e needs the whole
+   record: RX457_TAMANHO_INFO_DOCUMENTO bytes (24 in a 32-bit build, 48 in a 64-bit one); pass
+   sizeof(InfoDocumento). A CF-e needs none (NULL with size 0). */
+typedef struct InfoDocumento {
+    int32_t tipo;                   /* kind expected: 1 NFC-e, 3 CF-e sale, 4 CF-e cancellation */
+    const char* identificadorToken; /* identifier of the security code; required, not empty */
+    const char* codigoSeguranca;    /* taxpayer's security code; required, at least 6 characters */
+    const char* numeroProtocolo;    /* authorisation protocol number; NULL or "" when none */
+    const char* dataHoraProtocolo;  /* "AAAA-MM-DDTHH:MM:SS..." (19 characters or more) */
+    const char* valorRecebido;      /* amount handed over, "10,50" or "10.50"; NULL when not given */
+} InfoDocumento;
+
+#define RX457_TAMANHO_INFO_DOCUMENTO (offsetof(InfoDocumento, valorRecebido) + sizeof(const char*))
+
 /* ---- Session ---- */
 
 /* Stores an event callback pointer (NULL clears it); it is never called. */
@@ -149,6 +163,16 @@ RX457_API void VEX_ImprimirCabecalhoDocumento(void);                   /* does n
 RX457_API void VEX_ImprimirLogomarca(void);                            /* does nothing */
 RX457_API void VEX_ImprimirCampo(int campo, int valor, int opcoes);    /* does nothing */
 
+/* ---- Fiscal documents ---- */
+
+/* Prints a CF-e sale, a CF-e cancellation or a DANFE NFC-e from its XML text or file name (opcoes, for an
+   NFC-e: 0x01 no item table, 0x02 and 0x04 emission options, 0x08 consumer block, 0x10 no cut):
+   0 printed, 2 record too small / protocol date too short / security code under 6 characters / empty
+   token, 3 null argument, 4 empty text or protocol date, 5 not the kind in info->tipo, 8 not a fiscal
+   document or file unreadable, 11 document rejected (totals that do not add up, more than 500 items). */
+RX457_API int VEX_ImprimirDocumentoFiscal(const char* xml, InfoDocumento* info, unsigned int tamanhoInfo,
+                                          int opcoes, int reservado);
+
 /* ---- Jobs and spool ---- */
 
 RX457_API void VEX_IniciarTrabalhoImpressao(void);   /* collects printing in the job buffer */
@@ -203,6 +227,17 @@ RX457_API int RX457_regPortaComunicacao(void);      /* 0 */
 RX457_API int RX457_regVelocidade(void);            /* 0 */
 RX457_API int RX457_rStatusGuilhotina(void);        /* 1 */
 RX457_API int RX457_iConfigurarGuilhotina(void);    /* 0 */
+/* Prints a fiscal document from its XML text or file name: protocol number a1 and its date a2, a3 1 = no
+   item table, security code a4, token identifier a5, a6 emission option 0..2, a7 unused, amount received
+   a8: 1 printed, 0 not a fiscal document or rejected, -99 invalid argument, -8 unreadable. */
+RX457_API int RX457_iImprimirXML_NFCe(const char* xml, const char* a1, const char* a2, int a3, const char* a4,
+                                      const char* a5, int a6, int a7, const char* a8);
+/* As RX457_iImprimirXML_NFCe without an amount received; a7 is reduced to its low byte. */
+RX457_API int RX457_iImprimirXML(const char* xml, const char* a1, const char* a2, int a3, const char* a4,
+                                 const char* a5, int a6, int a7);
+/* As RX457_iImprimirXML_NFCe without an amount received. */
+RX457_API int RX457_iImprimirXMLString(const char* xml, const char* a1, const char* a2, int a3, const char* a4,
+                                       const char* a5, int a6, int a7);
 RX457_API void RX457_setSize_Qrcode(int tamanho);   /* QR module size for the QR-beside-text print */
 /* Prints a QR code with marked-up text to its right. */
 RX457_API void RX457_iImprimeQRCode_TextoDireita(const char* dadosQR, const char* texto);

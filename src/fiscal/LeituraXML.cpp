@@ -1,5 +1,7 @@
 #include "fiscal/LeituraXML.h"
 
+#include <stdexcept>
+
 namespace Ordal::DocumentoFiscal::Leitura {
 
 void lerEndereco(const XML::_Node& no, Endereco& endereco)
@@ -218,6 +220,8 @@ Decimal2 lerItens(const XML::_Node& primeiro, DadosVenda& venda, std::array<Deci
         venda.quantidadeItens = i + 1;
         det = &det->sibling(1);
     }
+    // Printing the first 500 items of a longer sale would put a wrong document on paper.
+    if (XML::exists(*det)) throw std::invalid_argument("documento com mais de 500 itens");
     return soma;
 }
 

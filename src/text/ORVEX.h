@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "RX457.h"
 #include "config/Parametros.h"
 #include "printer/Driver.h"
 
@@ -102,6 +103,11 @@ public:
     // 0 loaded, 8 not loadable; the bitmap replaces the previous one.
     int carregarBMPMemoria(const char* caminho, char modo);
     bool imprimirBMPMemoria();
+
+    // ---- fiscal documents ----
+    // Prints a CF-e sale, a CF-e cancellation or a DANFE NFC-e from its XML text (VEX codes).
+    int imprimirDocumentoFiscal(const char* xml, const InfoDocumento* info, unsigned int tamanhoInfo, int opcoes,
+                                int reservado);
 
     // ---- print modes ----
     void alterarModoImpressao(int modos, int operacao);

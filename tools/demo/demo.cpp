@@ -1,54 +1,196 @@
-// Demonstration: loads libRX457.so as a point-of-sale host does, from a fresh working directory, and
-// shows the configuration the library completed there.
+// Demonstration: a point-of-sale host in miniature. It starts the printer emulator on a pseudo-terminal,
+// loads libRX457.so from a fresh working directory configured for that port, prints a receipt that
+// shows what the markup can do and the three kinds of fiscal receipt from real XML files, and writes
+// each page the emulator received as an image.
 #include <dlfcn.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <fstream>
 #include <iostream>
-#include <sstream>
 #include <string>
+#include <vector>
 
+#include "PrinterEmulator.h"
 #include "RX457.h"
+
+namespace {
+
+void* biblioteca = nullptr;
+
+template <typename F>
+F* exportacao(const char* nome) {
+    auto* f = reinterpret_cast<F*>(::dlsym(biblioteca, nome));
+    if (!f) {
+        std::cerr << "exportacao ausente: " << nome << "\n";
+        std::exit(1);
+    }
+    return f;
+}
+
+void escreverLE(std::vector<uint8_t>& b, uint32_t v, int bytes) {
+    for (int i = 0; i < bytes; ++i) b.push_back(uint8_t(v >> (8 * i)));
+}
+
+// A 24-bit logo: a ring, a bar of grey steps and a stylised receipt, so that both the threshold and the
+// dithering of the image conversion show on paper.
+void escreverLogo(const std::string& caminho) {
+    const int w = 180, h = 90, linha = (w * 3 + 3) / 4 * 4;
+    std::vector<uint8_t> b = {'B', 'M'};
+    escreverLE(b, 54 + linha * h, 4);
+    escreverLE(b, 0, 4);
+    escreverLE(b, 54, 4);
+    escreverLE(b, 40, 4);
+    escreverLE(b, w, 4);
+    escreverLE(b, h, 4);
+    escreverLE(b, 1, 2);
+    escreverLE(b, 24, 2);
+    for (int i = 0; i < 6; ++i) escreverLE(b, 0, 4);
+    for (int y = h - 1; y >= 0; --y) {  // bottom-up rows
+        for (int x = 0; x < w; ++x) {
+            const double d = std::hypot(x - 45.0, y - 45.0);
+            int v = 255;
+            if (d > 30 && d < 42) v = 0;                                 // ring
+            if (x > 33 && x < 57 && y > 20 && y < 70 && (y / 6) % 2) v = 0;  // receipt lines
+            if (x >= 100 && y >= 15 && y < 75) v = ((x - 100) / 16) * 255 / 4;  // grey steps
+            if (v > 255) v = 255;
+            for (int c = 0; c < 3; ++c) b.push_back(uint8_t(v));
+        }
+        for (int p = w * 3; p < linha; ++p) b.push_back(0);
+    }
+    std::ofstream(caminho, std::ios::binary).write(reinterpret_cast<const char*>(b.data()), b.size());
+}
+
+// A one-page PDF drawn by Ghostscript from PostScript; false when gs is not there.
+bool escreverPDF(const std::string& caminho) {
+    const std::string ps = "demo.ps";
+    std::ofstream(ps) << "%!PS\n<< /PageSize [200 90] >> setpagedevice\n"
+                         "4 setlinewidth 6 6 188 78 rectstroke\n"
+                         "/Helvetica-Bold findfont 22 scalefont setfont 20 50 moveto (Pagina PDF) show\n"
+                         "/Helvetica findfont 11 scalefont setfont 20 25 moveto (convertida pelo Ghostscript) show\n"
+                         "showpage\n";
+    const std::string comando = "gs -q -dNOPAUSE -dBATCH -dSAFER -sDEVICE=pdfwrite -sOutputFile=" + caminho + " " + ps +
+                                " >/dev/null 2>&1";
+    return std::system(comando.c_str()) == 0;
+}
+
+void salvarPagina(rx457emu::PrinterEmulator& emulador, const std::string& nome) {
+    exportacao<int()>("VEX_EsperarPeloTerminoImpressao")();
+    emulador.waitQuiet(300, 20000);
+    if (!emulador.writePageBMP(nome + ".bmp")) {
+        std::cerr << nome << ": pagina vazia\n";
+        return;
+    }
+    const bool png = emulador.writePagePNG(nome + ".png");
+    std::cout << "  " << nome << ".bmp" << (png ? " e " + nome + ".png" : "") << " (" << emulador.pageWidth() << " x "
+              << emulador.pageHeight() << " pontos)\n";
+    emulador.clearPage();
+}
+
+void imprimirRecibo() {
+    auto texto = exportacao<int(const char*, int)>("RX457_iImprimirTexto");
+    auto qrTexto = exportacao<void(const char*, const char*)>("RX457_iImprimeQRCode_TextoDireita");
+    auto pdf = exportacao<int(const char*)>("RX457_iImprimirBMP");
+
+    // Latin-1 text, as a host on this printer writes it.
+    texto("<cabecalho>PADARIA BOA MASSA LTDA\nRua das Flores, 123 - Centro\nS\xE3o Paulo - SP</cabecalho>", 0);
+    texto("<tc>=</tc><ce><e><b>RECIBO DE DEMONSTRA\xC7\xC3O</b></e></ce>\n", 0);
+    texto("<ce>Fontes e estilos</ce>\n", 0);
+    texto("Normal, <b>negrito</b>, <s>sublinhado</s>, <c>condensado</c>\n", 0);
+    texto("<e>Largura dupla</e> <da>Altura dupla</da>\n", 0);
+    texto("<xl>Grande</xl>\n", 0);
+    texto("Acentos: a\xE7\xFA\x63\x61r, caf\xE9, p\xE3o, ma\xE7\xE3, \xAA \xBA \xA7 \xBD\n", 0);
+    texto("<tc>-</tc>", 0);
+    texto("Esquerda\n<ce>Centro</ce>\n<ad>Direita</ad>\n", 0);
+    texto("<tc>-</tc>", 0);
+    texto("2 x P\xC3O FRANC\xCAS          R$ 1,60\n1 x CAF\xC9 COM LEITE        R$ 6,50\n", 0);
+    texto("<b>TOTAL                     R$ 8,10</b>\n", 0);
+    texto("<dt></dt> <hr></hr>\n", 0);
+    texto("<tc>-</tc><ce>C\xF3\x64igos de barras</ce>\n", 0);
+    texto("<altbarras>60</altbarras><largbarras>2</largbarras>", 0);
+    texto("<ce>UPC-A<upc-a>03600029145</upc-a>EAN-13<ean13>789100031550</ean13>EAN-8<ean8>9638507</ean8></ce>", 0);
+    texto("<ce>CODE39<code39>RX-457 $12</code39>CODE93<code93>Demo93</code93></ce>", 0);
+    texto("<ce>CODABAR<codabar>A40156B</codabar>ITF<i2of5>12345678</i2of5></ce>", 0);
+    texto("<ce>CODE128<code128>Recibo-2026</code128></ce>", 0);
+    texto("<ce>PDF417</ce>\n<pdf>Recibo de demonstracao: PDF417 com texto e numeros 1234567890</pdf>", 0);
+    texto("<ce>QR Code</ce>\n<ce><qrcode>https://exemplo.com.br/recibo?id=2026</qrcode></ce>", 0);
+    qrTexto("https://exemplo.com.br/cardapio", "<b>Card\xE1pio digital</b>\nAponte a c\xE2mera\npara o c\xF3\x64igo\nao lado.");
+    texto("<tc>-</tc>", 0);
+    if (escreverPDF("demo.pdf"))
+        pdf("demo.pdf");
+    else
+        texto("(Ghostscript ausente: sem p\xE1gina PDF)\n", 0);
+    texto("<ce>Obrigado pela prefer\xEAncia!</ce>\n<sl>3</sl><gui></gui>", 0);
+}
+
+int imprimirFiscal(const std::string& arquivo, bool nfce) {
+    auto imprimir = exportacao<int(const char*, InfoDocumento*, unsigned int, int, int)>("VEX_ImprimirDocumentoFiscal");
+    InfoDocumento info{};
+    info.tipo = 1;
+    info.identificadorToken = "000001";
+    info.codigoSeguranca = "A1B2C3D4E5F6G7H8I9J0K1L2M3N4O5P6Q7R8";
+    return nfce ? imprimir(arquivo.c_str(), &info, sizeof info, 0x08, 0) : imprimir(arquivo.c_str(), nullptr, 0, 0, 0);
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
     const std::string pasta = argc > 1 ? argv[1] : "demo-output";
+    const std::string amostras = argc > 2 ? argv[2] : RX457_FISCAL_SAMPLES;
     ::mkdir(pasta.c_str(), 0755);
     if (::chdir(pasta.c_str()) != 0) {
         std::perror(pasta.c_str());
         return 1;
     }
-    std::ofstream("CONVERSOR.ini", std::ios::trunc).close();  // an empty file: the library completes it
 
-    void* biblioteca = ::dlopen(RX457_LIBRARY_PATH, RTLD_NOW | RTLD_LOCAL);
+    rx457emu::PrinterEmulator emulador;
+    escreverLogo("logo.bmp");
+    std::ofstream("CONVERSOR.ini", std::ios::trunc) << "[RX457]\nPORTA = " << emulador.slavePath()
+                                                      << "\nLARGURA_BOBINA = 80\n"
+                                                         "[BOBINA_80MM]\nARQUIVO_IMAGEM_LOGOMARCA = logo.bmp\n"
+                                                         "[BOBINA_56MM]\nARQUIVO_IMAGEM_LOGOMARCA = logo.bmp\n";
+
+    biblioteca = ::dlopen(RX457_LIBRARY_PATH, RTLD_NOW | RTLD_LOCAL);
     if (!biblioteca) {
         std::cerr << "dlopen: " << ::dlerror() << "\n";
         return 1;
     }
-    auto ler = reinterpret_cast<decltype(&VEX_LerParametroConfiguracaoVEX)>(
-        ::dlsym(biblioteca, "VEX_LerParametroConfiguracaoVEX"));
-    auto alterar = reinterpret_cast<decltype(&VEX_AlterarParametroConfiguracaoVEX)>(
-        ::dlsym(biblioteca, "VEX_AlterarParametroConfiguracaoVEX"));
-    if (!ler || !alterar) {
-        std::cerr << "missing export\n";
+
+    InfoImpressora impressora{};
+    if (exportacao<int(InfoImpressora*, unsigned int)>("VEX_DetectarImpressora")(&impressora, sizeof impressora) != 0) {
+        std::cerr << "impressora nao detectada em " << emulador.slavePath() << "\n";
         return 1;
     }
+    std::cout << "Impressora " << impressora.nomeModelo << " (firmware " << impressora.versaoFirmware << ") em "
+              << impressora.porta << ", " << impressora.larguraPontos << " pontos a " << impressora.resolucaoDpi
+              << " dpi\nPaginas escritas em " << pasta << "/:\n";
 
-    alterar("RX457", "LARGURA_BOBINA", "56");
-    char valor[256];
-    const char* chaves[][2] = {{"RX457", "LARGURA_BOBINA"}, {"BOBINA_XXMM", "FONTE_PADRAO"},
-                               {"BOBINA_XXMM", "COLUNAS_TEXTO_CABECALHO"}, {"RX457", "SIMBOLO_MOEDA"}};
-    for (auto& c : chaves) {
-        const int codigo = ler(c[0], c[1], valor, sizeof valor);
-        std::cout << c[0] << "/" << c[1] << " -> " << (codigo == 0 ? valor : "(codigo " + std::to_string(codigo) + ")")
-                  << "\n";
+    imprimirRecibo();
+    salvarPagina(emulador, "recibo");
+
+    struct Documento {
+        const char* arquivo;
+        const char* pagina;
+        bool nfce;
+    } documentos[] = {
+        {"cfe-sale-hom-1item-infcpl-v006.xml", "cfe-venda", false},
+        {"cfe-cancel-hom-v006.xml", "cfe-cancelamento", false},
+        {"nfce-nfeproc-310-hom-df-cnpj-troco.xml", "nfce-danfe", true},
+    };
+    int falhas = 0;
+    for (const Documento& d : documentos) {
+        const int codigo = imprimirFiscal(amostras + "/" + d.arquivo, d.nfce);
+        if (codigo != 0) {
+            std::cerr << d.arquivo << ": codigo " << codigo << "\n";
+            ++falhas;
+            continue;
+        }
+        salvarPagina(emulador, d.pagina);
     }
     ::dlclose(biblioteca);
-
-    std::ifstream arquivo("CONVERSOR.ini");
-    std::stringstream texto;
-    texto << arquivo.rdbuf();
-    std::cout << "\n" << pasta << "/CONVERSOR.ini:\n" << texto.str();
-    return 0;
+    return falhas == 0 ? 0 : 1;
 }

@@ -1,0 +1,157 @@
+// Fiscal documents from the host: recognise the kind, check the caller's record, build the print
+// parameters from the configuration and hand the text to the printout of its kind.
+#include "text/DespachoFiscal.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "fiscal/Acumulador.h"
+#include "fiscal/NFCe.h"
+#include "fiscalprint/DANFE.h"
+#include "fiscalprint/ImpressaoCFe.h"
+#include "fiscalprint/ImpressaoDocumento.h"
+#include "text/Imagem.h"
+#include "text/ORVEX.h"
+
+namespace ORDAL_VEX {
+
+namespace {
+
+using Ordal::DocumentoFiscal::ParametrosImpressao;
+
+constexpr uint32_t kLeiauteForcarQuebraLinha = ParametrosImpressao::QUEBRA_LINHA;
+constexpr uint32_t kLeiauteTruncarDescricao = ParametrosImpressao::TRUNCAR_DESCRICAO;
+constexpr uint32_t kLeiauteSemCorte = ParametrosImpressao::SEM_CORTE;
+constexpr uint32_t kLeiautePipeNovaLinha = ParametrosImpressao::PIPE_NOVA_LINHA;
+constexpr uint32_t kLeiauteVerificarCalculos = ParametrosImpressao::VERIFICAR_CALCULOS;
+
+bool contem(const char* texto, const char* trecho) { return std::strstr(texto, trecho) != nullptr; }
+
+bool vazio(const char* texto) { return !texto || !*texto; }
+
+// The record is read only as far as the caller said it reaches.
+bool temTipo(unsigned int tamanhoInfo) { return tamanhoInfo > offsetof(InfoDocumento, tipo) + sizeof(int32_t); }
+
+ParametrosImpressao parametrosDaConfiguracao(ORVEX& s, TipoDocumentoFiscal tipo) {
+    const Configuracao& c = s.configuracao;
+    ParametrosImpressao p;
+    p.driver = &s.obterDriver();
+    p.larguraBobina = c.larguraBobina;
+    p.carregarImagem = [](const std::string& caminho, Ordal::Printer::Bitmap& destino) {
+        Imagem imagem;
+        if (!imagem.carregarBMP(caminho.c_str())) return false;
+        destino = imagem.bitmap();
+        return true;
+    };
+    p.caminhoLogo = c.arquivoImagemLogomarca;
+    p.colunasCabecalho = c.colunasTextoCabecalho;
+    p.brilhoLogo = c.ajusteBrilhoLogomarca * 16 + 15;
+    p.tamanhoLogo = c.tamanhoLogomarca;
+    p.simboloMoeda = c.simboloMoeda;
+    p.fonte = c.fontePadrao;
+    p.centralizarCabecalho = c.centralizarTextoCabecalho ? 1 : 0;
+    p.alinhamentoLogo = c.centralizarLogomarca ? 1 : 0;
+    p.larguraMinimaDescricao = tipo == DocumentoNFCe ? c.nfceLarguraMinimaDescricao : c.satLarguraMinimaDescricao;
+    p.opcoesLeiaute = 0;
+    if (c.reconhecerPipeComoNovaLinha) p.opcoesLeiaute |= kLeiautePipeNovaLinha;
+    if (c.verificarCalculosXML) p.opcoesLeiaute |= kLeiauteVerificarCalculos;
+    // A receipt is cut at its end only when the installation wants the cutter used for receipts.
+    if (!c.guilhotinaCupom) p.opcoesLeiaute |= kLeiauteSemCorte;
+    return p;
+}
+
+void aplicarChaves(ParametrosImpressao& p, bool forcarQuebraLinha, bool truncarDescricao) {
+    if (forcarQuebraLinha) p.opcoesLeiaute |= kLeiauteForcarQuebraLinha;
+    if (truncarDescricao) p.opcoesLeiaute |= kLeiauteTruncarDescricao;
+}
+
+int despacharNFCe(ORVEX& s, const char* xml, const InfoDocumento* info, unsigned int tamanhoInfo, int opcoes,
+                  ParametrosImpressao parametros) {
+    if (!info) return 3;
+    if (tamanhoInfo < RX457_TAMANHO_INFO_DOCUMENTO) return 2;
+    if (info->tipo != DocumentoNFCe) return 5;
+
+    Ordal::NFCe::ProtocoloAutorizacao protocolo;
+    if (!vazio(info->numeroProtocolo)) {
+        const char* dh = info->dataHoraProtocolo;
+        if (!dh) return 3;
+        if (!*dh) return 4;
+        if (std::strlen(dh) <= 18) return 2;
+        protocolo.numeroProtocolo = info->numeroProtocolo;
+        protocolo.dataRecebimento = std::string(dh, 4) + std::string(dh + 5, 2) + std::string(dh + 8, 2);
+        protocolo.horaRecebimento = std::string(dh + 11, 2) + std::string(dh + 14, 2) + std::string(dh + 17, 2);
+    }
+    if (!info->codigoSeguranca || !info->identificadorToken) return 3;
+    if (std::strlen(info->codigoSeguranca) < 6 || !*info->identificadorToken) return 2;
+
+    Ordal::NFCe::ParametrosEmissaoDANFE emissao;
+    emissao.identificadorToken = info->identificadorToken;
+    emissao.codigoSeguranca = info->codigoSeguranca;
+    emissao.opcaoDetalhe = (opcoes & kOpcaoSemDetalhe) ? 1 : 0;
+    emissao.opcoesEmissao = (opcoes & kOpcaoEmissaoSimples) ? 1 : 3;
+    if (opcoes & kOpcaoLimparEmissaoBit0) emissao.opcoesEmissao &= ~1;
+    emissao.imprimirDadosConsumidor = (opcoes & kOpcaoDadosConsumidor) ? 1 : 0;
+    if (info->valorRecebido) {
+        std::string valor = info->valorRecebido;
+        std::replace(valor.begin(), valor.end(), ',', '.');
+        emissao.valorRecebido.fromString(valor);
+    }
+
+    if (opcoes & kOpcaoSemCorte) parametros.opcoesLeiaute |= kLeiauteSemCorte;
+    aplicarChaves(parametros, s.configuracao.nfceForcarQuebraLinha, s.configuracao.nfceTruncarDescricao);
+
+    Ordal::NFCe::DANFE danfe(s.obterDriver(), parametros, emissao, protocolo);
+    danfe.imprimirXML(xml);
+    return 0;
+}
+
+int despacharCFe(ORVEX& s, const char* xml, ParametrosImpressao parametros) {
+    aplicarChaves(parametros, s.configuracao.satForcarQuebraLinha, s.configuracao.satTruncarDescricao);
+    if (contem(xml, "<CFeCanc")) {
+        Ordal::CFe::ImpressaoCFeCanc cancelamento(s.obterDriver(), parametros);
+        cancelamento.imprimirXML(xml);
+    } else {
+        Ordal::CFe::ImpressaoCFeSaida venda(s.obterDriver(), parametros);
+        venda.imprimirXML(xml);
+    }
+    return 0;
+}
+
+}  // namespace
+
+TipoDocumentoFiscal detectarTipoDocumento(const char* texto) {
+    if (!texto) return DocumentoNaoFiscal;
+    if (contem(texto, "<infNFe")) return DocumentoNFCe;
+    if (contem(texto, "<infCFe")) return contem(texto, "<CFeCanc") ? DocumentoCFeCancelamento : DocumentoCFeVenda;
+    return DocumentoNaoFiscal;
+}
+
+TipoDocumentoFiscal carregarDocumentoFiscal(const char** texto, std::string& armazenamento) {
+    if (!texto || !*texto) return DocumentoNaoFiscal;
+    if (const TipoDocumentoFiscal tipo = detectarTipoDocumento(*texto)) return tipo;
+    if (ORVEX::lerArquivo(*texto, armazenamento) != 1) return DocumentoNaoFiscal;
+    const TipoDocumentoFiscal tipo = detectarTipoDocumento(armazenamento.c_str());
+    if (tipo) *texto = armazenamento.c_str();
+    return tipo;
+}
+
+int ORVEX::imprimirDocumentoFiscal(const char* xml, const InfoDocumento* info, unsigned int tamanhoInfo,
+                                   int opcoes, int /*reservado*/) {
+    if (!xml || (!info && tamanhoInfo != 0)) return 3;
+    if (!*xml) return 4;
+
+    // Edits of the configuration file by other programs apply from this document on.
+    recarregarConfiguracao();
+    aplicarLarguraBobina();
+
+    const TipoDocumentoFiscal tipo = detectarTipoDocumento(xml);
+    if (tipo == DocumentoNaoFiscal) return 8;
+    ParametrosImpressao parametros = parametrosDaConfiguracao(*this, tipo);
+    if (info && temTipo(tamanhoInfo) && info->tipo != tipo) return 5;
+
+    posicaoLinha = 0;
+    if (tipo == DocumentoNFCe) return despacharNFCe(*this, xml, info, tamanhoInfo, opcoes, parametros);
+    return despacharCFe(*this, xml, parametros);
+}
+
+}  // namespace ORDAL_VEX
