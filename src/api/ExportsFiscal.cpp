@@ -1,4 +1,6 @@
 // Fiscal documents: the VEX export and the three legacy XML exports.
+#include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <string>
 
@@ -70,3 +72,11 @@ int RX457_iImprimirXMLString(const char* xml, const char* a1, const char* a2, in
 }
 
 }  // extern "C"
+
+// In a 32-bit build the record has exactly the documented offsets.
+#if UINTPTR_MAX == 0xFFFFFFFFu
+static_assert(offsetof(InfoDocumento, identificadorToken) == 4 && offsetof(InfoDocumento, codigoSeguranca) == 8 &&
+              offsetof(InfoDocumento, numeroProtocolo) == 12 && offsetof(InfoDocumento, dataHoraProtocolo) == 16 &&
+              offsetof(InfoDocumento, valorRecebido) == 20 && sizeof(InfoDocumento) == 24);
+#endif
+static_assert(RX457_TAMANHO_INFO_DOCUMENTO == sizeof(InfoDocumento));
