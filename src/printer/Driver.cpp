@@ -1,12 +1,11 @@
 #include "printer/Driver.h"
 
-#include <qrencode.h>
-
 #include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
 
+#include "printer/QRCodeRaster.h"
 #include "transport/UART.h"
 
 namespace Ordal::Printer {
@@ -241,25 +240,7 @@ void Driver::qrNivelCorrecao(int n) {
 }
 
 bool Driver::qrImprimir() {
-    if (qrcode.dados.empty() || qrcode.tamanhoModulo == 0) return false;
-    static const QRecLevel niveis[4] = {QR_ECLEVEL_L, QR_ECLEVEL_M, QR_ECLEVEL_Q, QR_ECLEVEL_H};
-    QRcode* qr = QRcode_encodeData(static_cast<int>(qrcode.dados.size()),
-                                   reinterpret_cast<const unsigned char*>(qrcode.dados.data()), 0,
-                                   niveis[qrcode.nivelCorrecao & 3]);
-    if (!qr) return false;
-    // One dot per module, then nearest-neighbour scaling by the module size.
-    Raster modulos;
-    modulos.largura = modulos.altura = qr->width;
-    modulos.bytes.assign(static_cast<size_t>(modulos.bytesPorLinha()) * qr->width, '\0');
-    for (int y = 0; y < qr->width; ++y)
-        for (int x = 0; x < qr->width; ++x)
-            if (qr->data[y * qr->width + x] & 1) {
-                char& b = modulos.bytes[static_cast<size_t>(y) * modulos.bytesPorLinha() + x / 8];
-                b = static_cast<char>(b | (0x80 >> (x % 8)));
-            }
-    QRcode_free(qr);
-    const int lado = modulos.largura * static_cast<int>(qrcode.tamanhoModulo);
-    Raster simbolo = redimensionarRaster(modulos, lado, lado);
+    Raster simbolo = gerarRasterQRCode(qrcode);
     if (simbolo.vazio()) return false;
     avancarPapel(qrcode.margem);
     bool ok = imprimirRaster(0, simbolo, -1);
@@ -295,7 +276,11 @@ bool Driver::anexarTrabalho(std::string_view bytes) {
 
 bool Driver::conectar(const std::string& nome) {
     if (!link) return false;
-    if (nome.find('/') != std::string::npos) return link->abrir(nome) && atualizarIdentificacao();
+    if (nome.find('/') != std::string::npos) {
+        link->caminhoInformado = nome;
+        return link->abrir(nome) && atualizarIdentificacao();
+    }
+    link->caminhoInformado.clear();
     const int32_t codigo = codigoDaPorta(nome.c_str());
     static const struct {
         bool doNome;
@@ -312,6 +297,7 @@ bool Driver::conectar(const std::string& nome) {
 
 bool Driver::procurarDispositivo(int32_t codigo, int tentativas) {
     if (!link) return false;
+    link->caminhoInformado.clear();
     auto tentar = [&](int32_t c) {
         link->codigoDispositivo = c;
         if (!link->abrirPorCodigo()) return false;
@@ -505,7 +491,10 @@ int Driver::codigoPorta() const {
 }
 
 std::string Driver::nomePorta() const {
-    return link ? nomeDaPorta(link->codigoDispositivo) : std::string();
+    if (!link) return {};
+    // A port named by its path has no device code of its own: its name is the path.
+    if (!link->caminhoInformado.empty()) return link->caminhoInformado;
+    return nomeDaPorta(link->codigoDispositivo);
 }
 
 int32_t Driver::codigoDaPorta(const char* nome) {

@@ -130,8 +130,9 @@ bool Base::estaAberto() const {
     return !estaFechado();
 }
 
-int Base::aguardarDispositivo(short, int) {
-    return 1;
+int Base::aguardarDispositivo(short, int ms) {
+    ::poll(nullptr, 0, std::clamp(ms, 0, 5));
+    return 0;
 }
 
 int Base::escreverComTimeout(const void* dados, size_t n, int ms) {

@@ -67,11 +67,15 @@ public:
 
     // Path last opened, shown in log lines.
     std::string caminho;
+    // The path the port was named by when the driver was told to open a path rather than a port
+    // name; empty when the device was chosen by its code. The port's name is then that path.
+    std::string caminhoInformado;
 
 protected:
     // Waits until the device is readable (POLLIN) or writable (POLLOUT), at most ms
     // milliseconds: > 0 ready, 0 time limit reached, < 0 the device hung up or failed.
-    // The base has no descriptor and reports "ready" at once.
+    // The base has no descriptor: it sleeps briefly and reports "not ready", so the timed
+    // transfers of a derived link without its own wait never spin.
     virtual int aguardarDispositivo(short eventos, int ms);
 };
 

@@ -289,3 +289,28 @@ TEST(Link, FecharComSaidaParadaNaoTrava) {
     // The device can be opened again afterwards.
     EXPECT_TRUE(link.abrir(pty.slave));
 }
+
+TEST(Link, BaseSemEsperaPropriaNaoGira) {
+    // A link type that has nothing pending and no descriptor to wait on.
+    struct Mudo : UART::Base {
+        bool abrirPorCodigo() override { return false; }
+        bool abrir(const std::string&) override { return false; }
+        void fechar() override {}
+        int escrever(const void*, size_t) override { return 0; }
+        int ler(void*, size_t) override {
+            ++leituras;
+            return 0;
+        }
+        bool estaFechado() const override { return false; }
+        std::array<uint8_t, 2> lerSinais() override { return {0, 0}; }
+        int leituras = 0;
+    } mudo;
+    char b[4];
+    double cpu0 = cpuMs();
+    int64_t t0 = agora();
+    EXPECT_EQ(mudo.lerComTimeout(b, 4, 200), 0);
+    EXPECT_EQ(mudo.escreverComTimeout(b, 4, 200), 0);
+    EXPECT_GE(agora() - t0, 400);
+    EXPECT_LT(cpuMs() - cpu0, 50.0);
+    EXPECT_LT(mudo.leituras, 200) << "the timed read must sleep between attempts";
+}

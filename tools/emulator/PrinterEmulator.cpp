@@ -34,7 +34,7 @@ using Clock = std::chrono::steady_clock;
 
 constexpr size_t kMaxEvents = 100000;
 constexpr size_t kMaxText = 1u << 20;
-constexpr size_t kMaxQueuedReply = 64 * 1024;   // a host that never reads gets its replies dropped
+constexpr size_t kMaxQueuedReply = 64 * 1024;   // delayed replies held at most
 constexpr int kIdentCount = 6;
 const char kIdentChars[kIdentCount] = {'1', '2', '3', 'A', 'B', 'C'};
 
@@ -115,14 +115,13 @@ struct PrinterEmulator::Impl : EscPosSink {
     std::string textLog;
     std::function<void(const std::string&)> callback;
 
-    // Replies waiting for their time or for room in the pty.
+    // Replies waiting for their time (see setReplyDelay).
     struct Reply {
         Clock::time_point due;
         std::vector<uint8_t> bytes;
     };
     std::deque<Reply> out;
     size_t outBytes = 0;
-    Clock::time_point retryAt{};
 
     EscPosStream parser{*this};
 
@@ -227,9 +226,7 @@ struct PrinterEmulator::Impl : EscPosSink {
             {
                 std::lock_guard<std::mutex> lk(m);
                 if (!out.empty()) {
-                    // After a full pty, wait a little before trying again rather than trusting
-                    // POLLOUT alone: the line discipline may still refuse the bytes.
-                    auto when = std::max(out.front().due, retryAt);
+                    auto when = out.front().due;
                     auto now = Clock::now();
                     if (when <= now) wantOut = true;
                     else
@@ -293,7 +290,14 @@ struct PrinterEmulator::Impl : EscPosSink {
             if (k < 0) {
                 if (errno == EINTR) continue;
                 if (errno == EAGAIN) {
-                    retryAt = now + std::chrono::milliseconds(5);
+                    // The host's input queue is full because it does not read. A printer's
+                    // replies would overrun the host's UART and be lost, not wait in the printer:
+                    // drop what is due now, so nothing stale arrives once the host reads or
+                    // flushes, and there is nothing left to retry (no wake-ups while it stays full).
+                    while (!out.empty() && out.front().due <= now) {
+                        outBytes -= out.front().bytes.size();
+                        out.pop_front();
+                    }
                     return;
                 }
                 out.clear();                   // the pty is broken: nobody will read these

@@ -43,6 +43,8 @@ public:
     // and the path disappears. Bytes already sent by the host are still recorded first.
     void disappear();
     // Latency before each reply (ms, 0 = none). Bytes keep being received meanwhile.
+    // Replies that find the host's input queue full are lost, as on a wire whose receiver
+    // overran: a host that flushes its input afterwards hears only fresh replies.
     void setReplyDelay(int ms);
     // Real printers answer DLE EOT even inside the data block of another command (the three bytes
     // still count as that command's data). Off: only outside data blocks. Default on.

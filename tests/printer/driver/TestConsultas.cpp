@@ -104,6 +104,8 @@ TEST(Consultas, IdentificacaoCompleta) {
     rx457emu::PrinterEmulator emu;
     RX457 d(emu.slavePath());
     EXPECT_TRUE(d.link->estaAberto());
+    EXPECT_EQ(d.link->caminho, emu.slavePath());
+    EXPECT_EQ(d.nomePorta(), emu.slavePath());
     EXPECT_EQ(d.idModelo, "RX");
     EXPECT_EQ(d.idTipo, "T");
     EXPECT_EQ(d.idVersaoRom, "1.0");

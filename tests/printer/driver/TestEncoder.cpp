@@ -331,7 +331,7 @@ TEST(Modelos, Templates) {
     EXPECT_EQ(a.obterFonte(17).largura, 9);  // record i mod 16
     ASSERT_NE(a.link, nullptr);
     EXPECT_EQ(a.codigoPorta(), 0x0A00);
-    EXPECT_EQ(a.nomePorta(), "ttyACM0");
+    EXPECT_EQ(a.nomePorta(), teste::kSemDispositivo) << "a port named by its path keeps that name";
     EXPECT_TRUE(a.link->estaFechado());
     EXPECT_EQ(a.link->velocidade, 115200);
     EXPECT_EQ(a.fonte, 4);

@@ -68,12 +68,22 @@ TEST(Procura, NomeComBarraAbreCaminhoSemProcurar) {
     EXPECT_TRUE(d.conectar("/dev/pts/9"));
     EXPECT_TRUE(d.falso.tentativas.empty());
     EXPECT_EQ(d.nomeModelo, "RX-457");
+    // The port is reported by its path, and such a name has no device code of its own, so the
+    // configuration is never rewritten for it.
+    EXPECT_EQ(d.nomePorta(), "/dev/pts/9");
+    EXPECT_EQ(Ordal::Printer::Driver::codigoDaPorta("/dev/pts/9"), 0);
+    // Connecting later by a port name reports that name again.
+    d.falso.existentes = {0x0801};
+    d.impressora = 0x0801;
+    EXPECT_TRUE(d.conectar("ttyS1"));
+    EXPECT_EQ(d.nomePorta(), "ttyS1");
 
     DriverFalso e;
     EXPECT_FALSE(e.conectar("/dev/nao-existe"));
     EXPECT_EQ(e.falso.caminhos, std::vector<std::string>{"/dev/nao-existe"});
     EXPECT_TRUE(e.falso.tentativas.empty()) << "a path is never probed";
     EXPECT_EQ(e.identificacoes, 0);
+    EXPECT_EQ(e.nomePorta(), "/dev/nao-existe");
 }
 
 TEST(Procura, PortaConfiguradaQueRespondeEhAUnicaTentativa) {
