@@ -257,12 +257,15 @@ void Engine::comporGlifo(const DescritorFonte& fonte, const GlifoFonte& glifo) {
                static_cast<int>(celulas_.size()) < kMaximoCelulas;
     };
     if (!cabe()) {
-        if (quebra && !celulas_.empty()) descarregarLinha();
-        else if (quebra && linhaCheia_) descarregarLinha();
-        if (!quebra || !cabe()) {
+        if (!quebra) {
             linhaCheia_ = true;
             return;
         }
+        // A line holding nothing yet is not fed again: a glyph wider than the whole area would
+        // otherwise feed one blank line per character.
+        if (!celulas_.empty() || coluna_ > margemTexto) descarregarLinha();
+        linhaCheia_ = false;
+        if (!cabe()) return;
     }
     Celula c;
     c.fonte = &fonte;
@@ -898,15 +901,36 @@ void Engine::stopEngine() {
     thread_.join();
 }
 
+int Engine::linhasProntasContiguas() const {
+    const int pronta = linhaPronta_.load(std::memory_order_acquire);
+    const int leitura = linhaLeitura_.load(std::memory_order_relaxed);
+    // Behind the read line, the ring has wrapped: its end comes first.
+    return pronta >= leitura ? pronta - leitura : capacidade_ - leitura;
+}
+
+void Engine::rodadaSaida() {
+    const int n = linhasProntasContiguas();
+    if (alvo_ == Alvo::Arquivo)
+        saidaArquivo(n);
+    else
+        saidaImpressora(n);
+}
+
 void Engine::executarLaco() {
-    while (!parar_.load(std::memory_order_acquire)) {
-        const int pronta = linhaPronta_.load(std::memory_order_acquire);
-        const int leitura = linhaLeitura_.load(std::memory_order_relaxed);
-        const int n = pronta >= leitura ? pronta - leitura : capacidade_ - leitura;
-        if (alvo_ == Alvo::Arquivo)
+    while (!parar_.load(std::memory_order_acquire)) rodadaSaida();
+}
+
+void Engine::esvaziarParado() {
+    if (engineRunning()) return;
+    for (;;) {
+        const int n = linhasProntasContiguas();
+        if (n <= 0) return;
+        if (alvo_ == Alvo::Arquivo) {
+            if (!fluxo_) return;
             saidaArquivo(n);
-        else
-            saidaImpressora(n);
+        } else {
+            enviarLinhasImpressora(n);
+        }
     }
 }
 
@@ -925,6 +949,10 @@ void Engine::saidaImpressora(int n) {
             return;
         }
     }
+    enviarLinhasImpressora(n);
+}
+
+void Engine::enviarLinhasImpressora(int n) {
     n = std::min(n, kLinhasPorRaster);
     const int leitura = linhaLeitura_.load(std::memory_order_relaxed);
     const size_t bytes = static_cast<size_t>(n) * bytesLinha_;
@@ -982,6 +1010,7 @@ bool Engine::definirLarguraPapel(int pontos) {
     aguardarSaida(10000);
     std::lock_guard<std::mutex> trava(mutexAnel_);
     stopEngine();
+    esvaziarParado();
     Specification::larguraPontos = pontos;
     padroes[3] = pontos;
     larguraImpressao = pontos;
@@ -1011,9 +1040,10 @@ bool Engine::obterImagem(std::ostream& fluxo) {
         limparImagem();
         arquivo_ = std::move(proprio);
     }
-    // Lines rendered before the switch still go to the printer.
+    // Lines rendered before the switch still go to the printer, even when it is slow to take them.
     aguardarSaida(10000);
     stopEngine();
+    esvaziarParado();
     static const char zeros[122] = {};
     static const char paleta[8] = {'\xDF', '\xDF', '\xDF', 0, 0, 0, 0, 0};
     fluxo.write(zeros, sizeof zeros);
@@ -1031,6 +1061,7 @@ bool Engine::limparImagem() {
     if (!celulas_.empty()) descarregarLinha();
     aguardarSaida(10000);
     stopEngine();
+    esvaziarParado();
     const uint32_t w = static_cast<uint32_t>(bytesLinha_ * 8);
     const uint32_t tamanhoImagem = (w + 31) / 32 * 4 * static_cast<uint32_t>(linhasArquivo_);
     uint8_t cab[122] = {};

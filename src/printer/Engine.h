@@ -148,6 +148,11 @@ public:
     void stopEngine();
     bool engineRunning() const { return thread_.joinable(); }
 
+    // One round of the output loop: hands the finished lines up to the ring's end to the target.
+    void rodadaSaida();
+    // With the output thread stopped, passes every finished line on to the current target at once,
+    // so that no line changes target or is lost when the ring is switched or reallocated.
+    void esvaziarParado();
     // One call of the printer output target: passes at most 512 of the n finished lines on.
     void saidaImpressora(int n);
     // One call of the file output target.
@@ -220,6 +225,8 @@ private:
     // Advances the write line by n lines (room checked in steps of 24), extends the page.
     bool avancarLinhasAnel(int n);
     void publicar();
+    int linhasProntasContiguas() const;
+    void enviarLinhasImpressora(int n);
     bool aguardarSaida(int ms);
     int paraPontosX(int v) const;
     int paraPontosY(int v) const;

@@ -224,6 +224,20 @@ TEST(Layout, MudarLarguraNaoPerdeLinhasProntas) {
     EXPECT_GE(b.destino.bytes.load(), size_t(21 * 64));
 }
 
+TEST(Layout, GlifoQueNaoCabeNaAreaNaoAvancaLinhasEmBranco) {
+    // Margin 505 of 512: no 9-dot glyph fits. With wrap on the glyphs are dropped one by one and
+    // only the line feed moves the paper.
+    Bancada b;
+    b.motor.ativarQuebraLinha();
+    const std::string bmp = b.capturar(esc({0x1D, 0x4C, 0xF9, 0x01}) + "ABC" + LF);
+    EXPECT_EQ(alturaBMP(bmp), 21);
+    EXPECT_EQ(pontosPretos(bmp), 0);
+    // A position past the end wraps the next glyph onto a new line.
+    const std::string quebra = b.capturar(esc({0x1D, 0x4C, 0, 0, 0x1B, 0x24, 0xFC, 0x01}) + "AB" + LF);
+    EXPECT_EQ(alturaBMP(quebra), 2 * 21);
+    EXPECT_TRUE(quebra.substr(130 + 21 * 64) == capturar("AB" + LF).substr(130));
+}
+
 TEST(Layout, PaginaCanceladaNaoDeixaPontos) {
     Bancada b;
     const std::string bmp = b.capturar(esc({0x1B, 0x4C}) + "XXXXXXXX" + LF + "YYYY" + LF + "ZZ" +

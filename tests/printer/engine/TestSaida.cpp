@@ -80,6 +80,49 @@ TEST(Saida, TrocaDeDestinoNaoPerdeNemDesviaLinhas) {
     EXPECT_EQ(b.destino.bytes.load() / 64, size_t(42));
 }
 
+TEST(Saida, LinhasDeAntesDaCapturaVaoParaAImpressoraMesmoComAThreadParada) {
+    Bancada b;
+    b.motor.stopEngine();
+    b.enviar("para a impressora\n");
+    std::stringstream fluxo(std::ios::in | std::ios::out | std::ios::binary);
+    ASSERT_TRUE(b.motor.obterImagem(fluxo));
+    EXPECT_EQ(b.destino.bytes.load() / 64, size_t(21));
+    EXPECT_TRUE(b.motor.engineRunning());
+    b.enviar("para o arquivo\n");
+    ASSERT_TRUE(b.motor.limparImagem());
+    EXPECT_TRUE(fluxo.str() == capturar("para o arquivo\n"));
+}
+
+TEST(Saida, CapturaSemImpressoraConectada) {
+    // A printer part with no link: nothing answers and every write fails.
+    EscPOSPrinter::EscPOS semLink(Ordal::Printer::RX457::especificacaoModelo(),
+                                  Ordal::Printer::RX457::configuracaoModelo());
+    Engine motor(semLink);
+    EXPECT_FALSE(motor.aguardarFimImpressao(50));
+    rx457test::TempDir dir;
+    ASSERT_TRUE(motor.salvarImagem(dir.file("sem.bmp")));
+    const std::string fluxo = "sem impressora\n" + std::string("\x1dV0", 3) + "depois do corte\n";
+    motor.alimentarBytes(reinterpret_cast<const uint8_t*>(fluxo.data()), fluxo.size());
+    EXPECT_TRUE(motor.aguardarFimImpressao(2000));
+    ASSERT_TRUE(motor.limparImagem());
+    const std::string bmp = rx457test::readFile(dir.file("sem.bmp"));
+    EXPECT_EQ(alturaBMP(bmp), 2 * 21 + semLink.avancoCurto);
+    EXPECT_GT(pontosPretos(bmp), 100);
+}
+
+TEST(Saida, CapturaMaiorQueOAnelDaAVolta) {
+    Bancada b;
+    std::string texto;
+    for (int i = 0; i < 400; ++i) texto += "Linha " + std::to_string(i) + "\n";
+    const std::string bmp = b.capturar(texto);
+    ASSERT_GT(400 * 21, b.motor.capacidadeLinhas());
+    EXPECT_EQ(alturaBMP(bmp), 400 * 21);
+    EXPECT_EQ(bmp.size(), 130u + 400u * 21u * 64u);
+    // The last line is where it belongs, past the wrap of the ring.
+    const std::string ultima = capturar("Linha 399\n");
+    EXPECT_TRUE(bmp.substr(bmp.size() - 21 * 64) == ultima.substr(130));
+}
+
 TEST(Saida, PaginaSoSaiQuandoImpressa) {
     Bancada b;
     b.enviar("\x1bL" "pagina\n");
