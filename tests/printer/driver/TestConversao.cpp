@@ -40,6 +40,13 @@ Bitmap plano(int largura, int altura, uint8_t cinza) {
     return b;
 }
 
+// "#.#." ... of n pairs.
+std::string repetirPar(int n) {
+    std::string s;
+    while (n-- > 0) s += "#.";
+    return s;
+}
+
 int pretos(const Raster& r) {
     int n = 0;
     for (int y = 0; y < r.altura; ++y)
@@ -156,4 +163,25 @@ TEST(Conversao, ImprimirBitmapPeloDriver) {
     EXPECT_TRUE(d.definirImagemNVDeBitmapPadrao(2, desenho({"#.", ".#"}), 4));
     // column format, 2 columns of 8 rows: NV image 8 x 8 dots
     EXPECT_EQ(paraHex(d.bytes), "1C 71 02 01 00 01 00 80 40 00 00 00 00 00 00");
+}
+
+TEST(Conversao, AjusteALarguraExato) {
+    struct Caso {
+        std::vector<std::string> linhas;
+        int largura, altura;
+        const char* bytes;
+    } casos[] = {
+        // 4 -> 16 dots: each pixel becomes 4 dots, 1 row becomes 4
+        {{"#..#"}, 16, 4, "F0 0F F0 0F F0 0F F0 0F"},
+        // 32 -> 16 dots: every other column, height 2 x 16 / 32 = 1, the first row picked
+        {{std::string(16, '#') + std::string(16, '.'), repetirPar(16)}, 16, 1, "FF 00"},
+        // already 16 wide: unchanged
+        {{"#...............", "...............#"}, 16, 2, "80 00 00 01"},
+    };
+    for (const auto& c : casos) {
+        Raster r = converterParaImpressora(16, desenho(c.linhas), 4 | 2, 128);
+        EXPECT_EQ(r.largura, c.largura) << c.bytes;
+        EXPECT_EQ(r.altura, c.altura) << c.bytes;
+        EXPECT_EQ(paraHex(r.bytes), c.bytes);
+    }
 }
