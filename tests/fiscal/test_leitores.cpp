@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <stdexcept>
+
 #include "Amostras.h"
 #include "fiscal/CFe.h"
 #include "fiscal/NFCe.h"
@@ -193,17 +195,26 @@ TEST(LeitorCFe, DocumentosVaziosOuEstranhos)
     EXPECT_FALSE(c.lerArquivoXML("/nao/existe.xml"));
 }
 
-TEST(LeitorCFe, MaisDeQuinhentosItens)
+TEST(LeitorCFe, QuinhentosItensNoMaximo)
 {
-    std::string xml = "<CFe><infCFe>";
-    for (int i = 1; i <= 503; ++i)
-        xml += "<det nItem=\"" + std::to_string(i) + "\"><prod><qCom>1</qCom><vUnCom>0.01</vUnCom></prod></det>";
-    xml += "</infCFe></CFe>";
+    auto venda = [](int itens) {
+        std::string xml = "<CFe><infCFe>";
+        for (int i = 1; i <= itens; ++i)
+            xml += "<det nItem=\"" + std::to_string(i) + "\"><prod><qCom>1</qCom><vUnCom>0.01</vUnCom></prod></det>";
+        return xml + "</infCFe></CFe>";
+    };
     CFe::CupomFiscalEletronico c;
-    ASSERT_TRUE(c.lerXML(xml));
+    ASSERT_TRUE(c.lerXML(venda(500)));
     EXPECT_EQ(c.quantidadeItens, 500);
     EXPECT_EQ(c.itens[499].numeroItem, 500);
     EXPECT_EQ(c.valorTotal.toString(), "5.00");
+    // One more item would leave the list: the sale is refused rather than read cut short.
+    EXPECT_THROW(c.lerXML(venda(501)), std::invalid_argument);
+    NFCe::NotaFiscalEletronicaSaida n;
+    std::string nfce = venda(501);
+    nfce.replace(0, 13, "<NFe><infNFe>");
+    nfce.replace(nfce.size() - 15, 15, "</infNFe></NFe>");
+    EXPECT_THROW(n.lerXML(nfce), std::invalid_argument);
 }
 
 // ---------------------------------------------------------------- NFC-e
@@ -370,4 +381,38 @@ TEST(LeitorNFCe, QRCodeComBrancosECdata)
                          "<urlChave> www.x/consulta </urlChave></infNFeSupl></NFe>"));
     EXPECT_EQ(n.qrCodeTexto, "http://x/?a=1&b=2");
     EXPECT_EQ(n.urlChave, "www.x/consulta");
+}
+
+TEST(LeitorNFCe, CartaoDoPagamento)
+{
+    NFCe::NotaFiscalEletronicaSaida n;
+    ASSERT_TRUE(n.lerXML("<NFe><infNFe><pag><detPag><tPag>03</tPag><vPag>25.00</vPag><card><tpIntegra>1</tpIntegra>"
+                         "<CNPJ>01027058000191</CNPJ><tBand>02</tBand><cAut>A1B2C3</cAut></card></detPag>"
+                         "<detPag><tPag>01</tPag><vPag>5.00</vPag></detPag></pag></infNFe></NFe>"));
+    EXPECT_EQ(n.pagamentos[0].cnpjCredenciadora, "01027058000191");
+    EXPECT_EQ(n.pagamentos[0].bandeira, 2);
+    EXPECT_EQ(n.pagamentos[0].autorizacao, "A1B2C3");
+    EXPECT_EQ(n.pagamentos[0].credenciadora, 0);
+    EXPECT_TRUE(n.pagamentos[1].cnpjCredenciadora.empty());
+    EXPECT_EQ(n.pagamentos[1].bandeira, 0);
+
+    // Eleven entries: the first ten are kept.
+    std::string onze = "<NFe><infNFe><pag>";
+    for (int k = 1; k <= 11; ++k) onze += "<detPag><tPag>01</tPag><vPag>" + std::to_string(k) + ".00</vPag></detPag>";
+    ASSERT_TRUE(n.lerXML(onze + "</pag></infNFe></NFe>"));
+    EXPECT_EQ(n.quantidadePagamentos(), 10);
+    EXPECT_EQ(n.pagamentos[9].valor.toString(), "10.00");
+    EXPECT_EQ(n.totalPagamentos().toString(), "55.00");
+}
+
+// Accented UTF-8 texts of a real file arrive in the model as Latin-1 bytes.
+TEST(LeitorNFCe, DescricaoAcentuadaEmLatin1)
+{
+    std::string xml = trocar(lerAmostra("nfce-nfeproc-310-prod-pr-1item-oldpag.xml"), "<xProd>Caixa de Caneta BIC</xProd>",
+                             "<xProd>Caf\xC3\xA9 S\xC3\xA3o Jo\xC3\xA3o A\xC3\xA7\xC3\xBA" "car &amp; P\xC3\x83O</xProd>");
+    NFCe::NotaFiscalEletronicaSaida n;
+    ASSERT_TRUE(n.lerXML(xml));
+    EXPECT_EQ(n.itens[0].descricao, "Caf\xE9 S\xE3o Jo\xE3o A\xE7\xFA" "car & P\xC3O");
+    EXPECT_EQ(n.emitente.razaoSocial, "Lumer Inform\xE1tica LTDA");
+    EXPECT_EQ(n.valorTotal.toString(), "42.00");
 }
