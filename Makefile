@@ -3,7 +3,7 @@ BUILD ?= build
 JOBS ?= 2
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-.PHONY: deps configure build demo check bench clean
+.PHONY: deps configure build demo check tsan bench clean
 
 deps:
 	scripts/install-deps
@@ -17,11 +17,17 @@ build: configure
 demo: build
 	$(BUILD)/tools/demo/rx457-demo demo-output
 
-check: build
+check: build tsan
 	ctest --test-dir $(BUILD) --output-on-failure -j$(JOBS)
+
+# The tests of the threads that share the session and the engine, built again under ThreadSanitizer.
+tsan: configure
+	cmake -S . -B $(BUILD)-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DRX457_SANITIZE=thread -DRX457_BUILD_BENCH=OFF
+	cmake --build $(BUILD)-tsan -j$(JOBS) --target test_api_threads test_printer_engine_saida
+	ctest --test-dir $(BUILD)-tsan -L threads --output-on-failure -j$(JOBS)
 
 bench: build
 	for b in $(BUILD)/bench/*/bench_* $(BUILD)/bench/*/*/bench_*; do [ -x "$$b" ] && "$$b"; done; true
 
 clean:
-	rm -rf $(BUILD) demo-output
+	rm -rf $(BUILD) $(BUILD)-tsan demo-output

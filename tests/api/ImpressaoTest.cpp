@@ -1,6 +1,5 @@
 // Printing exports end to end: from the host's call to the emulated printer's paper.
 #include <cstring>
-#include <thread>
 #include <vector>
 
 #include "ImpressoraFixture.h"
@@ -159,26 +158,6 @@ TEST_F(ImpressoraTest, PdfPagesPrintInOrderAndBadFilesHaveCodes) {
     // below its last black row.
     EXPECT_GT(altura, 660);
     EXPECT_LT(altura, 2 * 660);
-}
-
-TEST_F(ImpressoraTest, ConcurrentHostThreadsNeitherDeadlockNorLoseOutput) {
-    carregarComImpressora();
-    auto texto = fn<void(const char*)>("VEX_ImprimirTexto");
-    auto estado = fn<int(unsigned char*, unsigned)>("VEX_AtualizarEstadoOperacao");
-    auto esperar = fn<int()>("VEX_EsperarPeloTerminoImpressao");
-    std::vector<std::thread> threads;
-    for (int t = 0; t < 8; ++t)
-        threads.emplace_back([&, t] {
-            for (int i = 0; i < 20; ++i) {
-                texto(("linha da thread " + std::to_string(t) + "\n").c_str());
-                unsigned char bytes[4];
-                if (i % 5 == 0) estado(bytes, 4);
-                if (i % 10 == 0) esperar();
-            }
-        });
-    for (std::thread& t : threads) t.join();
-    aguardarPapel();
-    EXPECT_GE(linhasComTinta(), 8 * 20 * 10) << "every line printed (at least 10 rows of ink each)";
 }
 
 }  // namespace
