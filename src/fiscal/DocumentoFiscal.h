@@ -161,9 +161,19 @@ private:
 };
 
 struct MeioPagamento {
+    MeioPagamento() = default;
+    MeioPagamento(int codigo_, Decimal2 valor_, int credenciadora_ = 0)
+        : codigo(codigo_), valor(valor_), credenciadora(credenciadora_)
+    {
+    }
+
     int codigo = 0;
     Decimal2 valor;
-    int credenciadora = 0;
+    int credenciadora = 0;  // CF-e cAdmC
+    // NFC-e 4.00 card group (detPag/card); empty or 0 when the payment carries none.
+    std::string cnpjCredenciadora;  // card/CNPJ
+    int bandeira = 0;               // card/tBand
+    std::string autorizacao;        // card/cAut
 };
 
 constexpr int MAX_PAGAMENTOS = 10;

@@ -83,6 +83,13 @@ void lerPagamento(const XML::_Node& no, MeioPagamento& pagamento)
     no.find("vPag").readDecimal(pagamento.valor);
 }
 
+void lerCartao(const XML::_Node& card, MeioPagamento& pagamento)
+{
+    card.find("CNPJ").readText(pagamento.cnpjCredenciadora);
+    card.find("tBand").readInt(pagamento.bandeira);
+    card.find("cAut").readText(pagamento.autorizacao);
+}
+
 }  // namespace
 
 bool NotaFiscalEletronicaSaida::interpretarXML(const XML::Document& doc)
@@ -96,11 +103,12 @@ bool NotaFiscalEletronicaSaida::interpretarXML(const XML::Document& doc)
     const XML::_Node& pag = inf.find("pag");
     const XML::_Node& detPag = pag.find("detPag");
     if (XML::exists(detPag)) {
-        // Layout 4.00: one pag holding a detPag per payment, then the change.
+        // Layout 4.00: one pag holding a detPag per payment, each with its optional card.
         const XML::_Node* no = &detPag;
         for (auto& pagamento : pagamentos) {
             if (!XML::exists(*no)) break;
             lerPagamento(*no, pagamento);
+            lerCartao(no->find("card"), pagamento);
             no = &no->sibling(1);
         }
     } else {
@@ -112,6 +120,7 @@ bool NotaFiscalEletronicaSaida::interpretarXML(const XML::Document& doc)
             no = &no->sibling(1);
         }
     }
+    // The change of layout 4.00; some issuers of older layouts already wrote it in their pag.
     pag.find("vTroco").readDecimal(troco);
 
     if (!XML::exists(inf.find("total/ICMSTot/vNF"))) valorTotal = soma;

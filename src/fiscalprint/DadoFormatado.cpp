@@ -67,35 +67,48 @@ std::string Horario::formatado() const
 std::string formatarNumero(std::string_view texto, int casasMinimas, bool agrupar)
 {
     casasMinimas = std::clamp(casasMinimas, 0, 64);
-    // The decimal separator is the last '.' or ',' of the text; digits after it are decimals.
-    size_t separador = texto.find_last_of(".,");
-    bool negativo = texto.find('-') != std::string_view::npos;
-
-    std::string inteiros, decimais;
-    for (size_t i = 0; i < texto.size(); ++i) {
-        char c = texto[i];
-        if (c < '0' || c > '9') continue;
-        if (separador != std::string_view::npos && i > separador)
-            decimais += c;
-        else
-            inteiros += c;
-    }
-    if (inteiros.empty()) inteiros = "0";
-
+    // Built from the right: the digits met before the separator are the decimals; only an
+    // integer part that follows a separator is grouped.
     std::string r;
-    r.reserve(inteiros.size() + inteiros.size() / 3 + decimais.size() + 4);
-    if (negativo) r += '-';
-    for (size_t i = 0; i < inteiros.size(); ++i) {
-        size_t restantes = inteiros.size() - i;
-        if (agrupar && i > 0 && restantes % 3 == 0) r += '.';
-        r += inteiros[i];
+    r.reserve(texto.size() + texto.size() / 3 + static_cast<size_t>(casasMinimas) + 2);
+    bool separador = false;
+    int decimais = 0;
+    int inteiros = 0;
+    for (size_t i = texto.size(); i-- > 0;) {
+        char c = texto[i];
+        if (c >= '0' && c <= '9') {
+            if (!separador) {
+                ++decimais;
+            } else {
+                if (agrupar && inteiros > 0 && inteiros % 3 == 0) r += '.';
+                ++inteiros;
+            }
+            r += c;
+        } else if (c == '.' || c == ',') {
+            separador = true;
+            r += ',';
+        } else if (c == '-') {
+            r += '-';
+        }
     }
-    while (decimais.size() < static_cast<size_t>(casasMinimas)) decimais += '0';
-    while (decimais.size() > static_cast<size_t>(casasMinimas) && decimais.back() == '0') decimais.pop_back();
-    if (!decimais.empty()) {
+    std::reverse(r.begin(), r.end());
+    if (!separador) {
+        // A whole number: every digit was an integer digit.
+        inteiros = decimais;
+        decimais = 0;
         r += ',';
-        r += decimais;
     }
+    if (inteiros == 0) {
+        // ",5" or an empty text: the integer part is 0, after any sign.
+        size_t p = r.find(',');
+        r.insert(p, 1, '0');
+    }
+    for (; decimais < casasMinimas; ++decimais) r += '0';
+    while (decimais > casasMinimas && r.back() == '0') {
+        r.pop_back();
+        --decimais;
+    }
+    if (r.back() == ',') r.pop_back();
     return r;
 }
 

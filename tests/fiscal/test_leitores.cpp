@@ -416,3 +416,63 @@ TEST(LeitorNFCe, DescricaoAcentuadaEmLatin1)
     EXPECT_EQ(n.emitente.razaoSocial, "Lumer Inform\xE1tica LTDA");
     EXPECT_EQ(n.valorTotal.toString(), "42.00");
 }
+
+// What a person reads on each real sale, as the model holds it.
+TEST(LeitoresAmostras, CamposVisiveis)
+{
+    struct Caso {
+        const char* arquivo;
+        const char* cnpj;
+        const char* emitente;
+        int itens;
+        const char* descricao;  // of the last item
+        const char* quantidade;
+        const char* preco;
+        const char* total;
+        int codigoPagamento;
+        const char* valorPago;
+        const char* chave;
+        const char* protocolo;
+        const char* data;
+    } casos[] = {
+        {"cfe-sale-hom-1item-infcpl-v006.xml", "08723218000186", "LOJA EXEMPLO INFORMATICA EIRELI", 1, "TODDYNHO 200 ML",
+         "1.0000", "2.000", "2.00", 1, "2.00", "CFe35150708723218000186599000040190000215133408", "", "20150718"},
+        {"cfe-sale-hom-1item-layout-v007.xml", "14200166000166", "COMERCIAL MODELO DA AMAZONIA LTDA", 1, "ICMS", "1.0000",
+         "1.850", "1.85", 1, "1.85", "CFe35210914200166000166599000238700001108211590", "", "20210908"},
+        {"cfe-sale-hom-1item-v008.xml", "14200166000166", "COMERCIAL MODELO DA AMAZONIA LTDA", 1, "Produto com ST", "1.0000",
+         "3.400", "3.40", 1, "3.40", "CFe35210814200166000166599000238700000482452078", "", "20210812"},
+        {"nfce-bare-400-hom-rs-detpag-qrv2.xml", "42530613000180", "NF-E EMITIDA EM AMBIENTE DE HOMOLOGACAO - SEM VALOR FISCAL", 1,
+         "NOTA FISCAL EMITIDA EM AMBIENTE DE HOMOLOGACAO - SEM VALOR FISCAL", "1.0000", "1.000", "1.00", 1, "1.00",
+         "NFe43211105730928000145650010000002401717268120", "", "20211111"},
+        {"nfce-nfeproc-310-hom-df-cnpj-troco.xml", "22769530000131", "PDVEND", 2, "Bugnnn", "1.0000", "4.900", "5.81", 1, "5.81",
+         "NFe53171022769530000131654000000000601171025449", "353170000106963", "20171004"},
+        {"nfce-nfeproc-310-prod-pr-1item-oldpag.xml", "10422724000187", "Lumer Inform\xE1tica LTDA", 1, "Caixa de Caneta BIC",
+         "1.0000", "42.000", "42.00", 1, "42.00", "NFe41170310422724000187650010000000061000005858", "141170361108204", "20170328"},
+    };
+    for (const auto& c : casos) {
+        SCOPED_TRACE(c.arquivo);
+        CFe::CupomFiscalEletronico cfe;
+        NFCe::NotaFiscalEletronicaSaida nfce;
+        const bool ehCFe = std::string(c.arquivo).starts_with("cfe");
+        using Venda = DocumentoFiscal::DadosVendaDocumentoFiscalEletronico;
+        using Documento = DocumentoFiscal::DadosDocumentoFiscalEletronico;
+        const Venda& venda = ehCFe ? static_cast<const Venda&>(cfe) : nfce;
+        const Documento& doc = ehCFe ? static_cast<const Documento&>(cfe) : nfce;
+        ASSERT_TRUE(ehCFe ? cfe.lerArquivoXML(caminhoAmostra(c.arquivo)) : nfce.lerArquivoXML(caminhoAmostra(c.arquivo)));
+        EXPECT_EQ(doc.emitente.cnpj, c.cnpj);
+        EXPECT_EQ(doc.emitente.razaoSocial, c.emitente);
+        ASSERT_EQ(venda.quantidadeItens, c.itens);
+        const auto& item = venda.itens[c.itens - 1];
+        EXPECT_EQ(item.descricao, c.descricao);
+        EXPECT_EQ(item.quantidade.toString(), c.quantidade);
+        EXPECT_EQ(item.valorUnitario.toString(), c.preco);
+        EXPECT_EQ(doc.valorTotal.toString(), c.total);
+        EXPECT_EQ(venda.pagamentos[0].codigo, c.codigoPagamento);
+        EXPECT_EQ(venda.pagamentos[0].valor.toString(), c.valorPago);
+        EXPECT_EQ(doc.chaveAcesso, c.chave);
+        EXPECT_EQ(doc.dataEmissao, c.data);
+        if (!ehCFe) {
+            EXPECT_EQ(nfce.protocolo.numeroProtocolo, c.protocolo);
+        }
+    }
+}

@@ -31,7 +31,13 @@ TEST(FormatarNumero, Exemplos)
         {"1.990", 2, true, "1,99"},
         {"0.05", 2, true, "0,05"},
         {"-0.05", 2, true, "-0,05"},
-        {"1234", 2, true, "1.234,00"},  // integer text is grouped like any amount
+        {"1234", 2, true, "1234,00"},  // a whole number without separator is not grouped
+        {"-123.00", 2, true, "-123,00"},
+        {"-1234.5", 2, true, "-1.234,50"},
+        {"123456.7", 1, true, "123.456,7"},
+        {"-.5", 2, true, "-0,50"},
+        {"0.000", 0, true, "0"},
+        {"10.10", 0, true, "10,1"},
         {"1234", 0, false, "1234"},
         {"R$ 12.30", 2, true, "12,30"},  // other characters are dropped
         {"", 2, true, "0,00"},
