@@ -257,7 +257,11 @@ void ORVEX::interpretarTagsImpressao(const char* texto, unsigned int tamanho,
                     if (e.fechamento) {
                         descarregar();
                         e.fechamento(*this);
-                    } else if (inicioConteudo != semConteudo) {
+                    } else if (inicioConteudo == semConteudo) {
+                        // A closing tag with nothing to close (</n>, </l>, a stray </gui>): the text
+                        // written before it is the customer's and still prints.
+                        descarregar();
+                    } else {
                         const std::string conteudo(texto + inicioConteudo, p - inicioConteudo);
                         if (validarConteudo(e.regra, e.nome, conteudo)) {
                             if (e.conteudo) e.conteudo(*this, conteudo);

@@ -113,9 +113,18 @@ TEST_F(Marcacao, NumericTagsActWithTheirValue) {
               }));
 }
 
-TEST_F(Marcacao, StrayClosingTagDropsThePendingText) {
+TEST_F(Marcacao, ClosingTagWithNothingToCloseKeepsTheTextBeforeIt) {
     EXPECT_EQ(bytesDe("abc</gui>def"), esperado([](Driver& d) {
+                  d.imprimirTexto("abc");
                   d.imprimirTexto("def");
+                  d.avancarLinhas(1);
+              }));
+    // <n> has no closing action: the text it wraps is printed in the session's font.
+    EXPECT_EQ(bytesDe("<n>normal</n>!"), esperado([](Driver& d) {
+                  d.selecionarFonte(1);
+                  d.selecionarTamanhoCaractere(0, 0);
+                  d.imprimirTexto("normal");
+                  d.imprimirTexto("!");
                   d.avancarLinhas(1);
               }));
 }

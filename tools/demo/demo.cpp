@@ -104,6 +104,9 @@ void imprimirRecibo() {
     texto("<e>Largura dupla</e> <da>Altura dupla</da>\n", 0);
     texto("<xl>Grande</xl>\n", 0);
     texto("Acentos: a\xE7\xFA\x63\x61r, caf\xE9, p\xE3o, ma\xE7\xE3, \xAA \xBA \xA7 \xBD\n", 0);
+    texto("<sp>4</sp>quatro espa\xE7os<tb>tabula\xE7\xE3o</tb><l>", 0);
+    texto("<cespl>80</cespl>Entrelinha maior\nsegunda linha<cespl>60</cespl>\n", 0);
+    texto("<b><s>Estilos</s></b> <n>e volta ao normal</n>\n<ce><ibmp>logo.bmp</ibmp></ce>", 0);
     texto("<tc>-</tc>", 0);
     texto("Esquerda\n<ce>Centro</ce>\n<ad>Direita</ad>\n", 0);
     texto("<tc>-</tc>", 0);
