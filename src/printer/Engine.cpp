@@ -489,18 +489,22 @@ void Engine::deslocamentoHorizontal(int n) {
     }
 }
 
-void Engine::deslocamentoVertical(int n) { avancarPapel(paraPontosY(n & 0xFFFF)); }
+// A tiny vertical motion unit would turn one command into miles of blank paper: a single motion
+// goes at most the length of the ring (40 inches), and the line spacing at most 255 dots.
+int Engine::movimentoVertical(int v) const { return std::clamp(paraPontosY(v), 0, capacidade_); }
+
+void Engine::deslocamentoVertical(int n) { avancarPapel(movimentoVertical(n & 0xFFFF)); }
 
 void Engine::posicaoVerticalAbsoluta(int n) {
     if (!modoPagina) return;
     if (!celulas_.empty()) descarregarLinha();
     const int coluna = coluna_;
     linhaEscrita_ = modLinha(inicioPagina_ + origemPaginaY_);
-    avancarLinhasAnel(paraPontosY(n & 0xFFFF));
+    avancarLinhasAnel(movimentoVertical(n & 0xFFFF));
     coluna_ = coluna;
 }
 
-void Engine::espacamentoEntreLinhas(int n) { espacamentoLinha = paraPontosY(n & 0xFF); }
+void Engine::espacamentoEntreLinhas(int n) { espacamentoLinha = std::min(movimentoVertical(n & 0xFF), 255); }
 
 void Engine::espacamentoEntreCaracteres(int n) {
     const int v = paraPontosX(n);
@@ -897,7 +901,11 @@ void Engine::startEngine() {
 
 void Engine::stopEngine() {
     if (!thread_.joinable()) return;
-    parar_.store(true, std::memory_order_release);
+    {
+        std::lock_guard<std::mutex> trava(mutexParada_);
+        parar_.store(true, std::memory_order_release);
+    }
+    cvParada_.notify_all();
     thread_.join();
 }
 
@@ -934,10 +942,17 @@ void Engine::esvaziarParado() {
     }
 }
 
+void Engine::dormirSaida(int ms) {
+    // A short idle sleep that a stop request cuts short.
+    std::unique_lock<std::mutex> trava(mutexParada_);
+    cvParada_.wait_for(trava, std::chrono::milliseconds(ms),
+                       [this] { return parar_.load(std::memory_order_acquire); });
+}
+
 void Engine::saidaImpressora(int n) {
     if (n <= 0) {
         ocioso_ = true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        dormirSaida(2);
         return;
     }
     if (ocioso_) {
@@ -945,7 +960,7 @@ void Engine::saidaImpressora(int n) {
         ocioso_ = false;
         const int atraso = atrasoInicial.load(std::memory_order_relaxed);
         if (atraso > 0) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(atraso));
+            dormirSaida(atraso);
             return;
         }
     }
@@ -970,11 +985,11 @@ void Engine::enviarLinhasImpressora(int n) {
 
 void Engine::saidaArquivo(int n) {
     if (n <= 0) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        dormirSaida(2);
         return;
     }
     if (!fluxo_) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        dormirSaida(2);
         return;
     }
     const int leitura = linhaLeitura_.load(std::memory_order_relaxed);

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <atomic>
+#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <fstream>
@@ -227,9 +228,11 @@ private:
     void publicar();
     int linhasProntasContiguas() const;
     void enviarLinhasImpressora(int n);
+    void dormirSaida(int ms);
     bool aguardarSaida(int ms);
     int paraPontosX(int v) const;
     int paraPontosY(int v) const;
+    int movimentoVertical(int v) const;
 
     struct Desenho {
         const uint8_t* dados = nullptr;
@@ -334,6 +337,8 @@ private:
     std::vector<uint8_t> saidaBuffer_;
     std::thread thread_;
     std::atomic<bool> parar_{false};
+    std::mutex mutexParada_;
+    std::condition_variable cvParada_;
 
     // --- parser ---
     void (Engine::*tratadorByte)(uint8_t) = &Engine::tratarTexto;

@@ -238,6 +238,26 @@ TEST(Layout, GlifoQueNaoCabeNaAreaNaoAvancaLinhasEmBranco) {
     EXPECT_TRUE(quebra.substr(130 + 21 * 64) == capturar("AB" + LF).substr(130));
 }
 
+TEST(Layout, MovimentoVerticalTemLimite) {
+    struct Caso {
+        const char* descricao;
+        std::string fluxo;
+        int altura;
+    };
+    // Vertical unit of one inch: one command would otherwise feed yards of paper.
+    const std::string polegada = esc({0x1D, 0x50, 0, 1});
+    const Caso casos[] = {
+        {"avanco relativo de 2 polegadas", polegada + esc({0x1D, 0x5C, 2, 0}), 360},
+        {"avanco relativo de 65535 polegadas", polegada + esc({0x1D, 0x5C, 0xFF, 0xFF}), 7200},
+        {"espacamento de 2 polegadas", polegada + esc({0x1B, 0x33, 2}) + LF + LF, 2 * 255},
+        {"espacamento em pontos", esc({0x1B, 0x33, 40}) + LF, 40},
+    };
+    for (const Caso& c : casos) {
+        SCOPED_TRACE(c.descricao);
+        EXPECT_EQ(alturaBMP(capturar(c.fluxo)), c.altura);
+    }
+}
+
 TEST(Layout, PaginaCanceladaNaoDeixaPontos) {
     Bancada b;
     const std::string bmp = b.capturar(esc({0x1B, 0x4C}) + "XXXXXXXX" + LF + "YYYY" + LF + "ZZ" +
