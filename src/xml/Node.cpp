@@ -2,6 +2,7 @@
 #include <atomic>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
 
 #include "xml/XML.h"
 
@@ -179,22 +180,26 @@ _Node& _Node::find(std::string_view path) const
 {
     const _Node* nul = &nullNode();
     const _Node* cur = this;
-    std::size_t pos = 0;
+    const char* p = path.data();
+    const char* const end = p + path.size();
     for (;;) {
-        const std::size_t slash = path.find('/', pos);
-        const std::string_view seg = path.substr(pos, slash == std::string_view::npos ? std::string_view::npos : slash - pos);
-        if (seg.empty()) return nullNode();
+        // Segments are short: a plain scan finds the next '/' sooner than a library call.
+        const char* slash = p;
+        while (slash != end && *slash != '/') ++slash;
+        const std::size_t len = static_cast<std::size_t>(slash - p);
+        if (len == 0) return nullNode();
         const _Node* found = nul;
         for (const _Node* c = cur->firstChild; c != nul; c = c->next) {
-            if (c->name() == seg) {
+            const std::string& n = c->name();
+            if (n.size() == len && n[0] == p[0] && std::memcmp(n.data(), p, len) == 0) {
                 found = c;
                 break;
             }
         }
         if (found == nul) return nullNode();
         cur = found;
-        if (slash == std::string_view::npos) return const_cast<_Node&>(*cur);
-        pos = slash + 1;
+        if (slash == end) return const_cast<_Node&>(*cur);
+        p = slash + 1;
     }
 }
 

@@ -1,5 +1,4 @@
 // Memory of the nodes: blocks shared by the nodes of one parse, or the ordinary heap.
-#include <atomic>
 #include <cstdlib>
 #include <new>
 
@@ -18,9 +17,10 @@ namespace XML::detail {
 
 // A block of node memory. 'live' counts allocations minus deletions once the block is closed
 // (it runs negative while nodes are still being carved from it), so the last deletion of a
-// closed block frees it, whatever thread does it.
+// closed block frees it. Like the tree itself, the nodes of one parse are used by one thread
+// at a time (any thread, handed over in order), so a plain counter is enough.
 struct Block {
-    std::atomic<long long> live{0};
+    long long live = 0;
     std::size_t used = 0;
     std::size_t capacity = 0;
     long long carved = 0;
@@ -40,7 +40,8 @@ void closeBlock(Block* b) noexcept
 {
     if (!b) return;
     const long long carved = b->carved;
-    if (b->live.fetch_add(carved, std::memory_order_acq_rel) + carved == 0) std::free(b);
+    b->live += carved;
+    if (b->live == 0) std::free(b);
 }
 
 }  // namespace
@@ -103,7 +104,7 @@ void _Node::operator delete(void* p) noexcept
         ::operator delete(base);
         return;
     }
-    if (b->live.fetch_sub(1, std::memory_order_acq_rel) - 1 == 0) std::free(b);
+    if (--b->live == 0) std::free(b);
 }
 
 }  // namespace XML

@@ -16,6 +16,13 @@ class ParserAccess {
 public:
     static void markHeap(_Node* n) noexcept { n->onHeap_ = true; }
     static void setAttributes(Element* e, _Node* chain) noexcept { e->setAttributes(chain); }
+    // The parser only links fresh nodes under the node it is filling, so the checks of append
+    // (cycles, nodes of other trees, attribute chains) never apply.
+    static void linkChild(_Node* parent, _Node* child) noexcept
+    {
+        child->onHeap_ = true;
+        parent->linkChild(child);
+    }
 };
 
 namespace {
@@ -63,7 +70,7 @@ public:
 
     void run()
     {
-        stack_.reserve(32);
+        stack_.reserve(64);
         stack_.push_back({&doc_, {}});
         for (;;) {
             if (step()) continue;
@@ -99,11 +106,7 @@ private:
     std::size_t nextLt(std::size_t pos)
     {
         if (ltFrom_ != npos && pos >= ltFrom_ && pos <= ltAt_) return ltAt_ >= text_.size() ? npos : ltAt_;
-        std::size_t at = npos;
-        if (pos < text_.size()) {
-            const void* p = std::memchr(text_.data() + pos, '<', text_.size() - pos);
-            if (p) at = static_cast<std::size_t>(static_cast<const char*>(p) - text_.data());
-        }
+        const std::size_t at = findChar('<', pos, text_.size());
         ltFrom_ = pos;
         ltAt_ = at == npos ? text_.size() : at;
         return at;
@@ -112,8 +115,15 @@ private:
     std::size_t findChar(char c, std::size_t from, std::size_t end) const
     {
         if (from >= end) return npos;
-        const void* p = std::memchr(text_.data() + from, c, end - from);
-        return p ? static_cast<std::size_t>(static_cast<const char*>(p) - text_.data()) : npos;
+        // Most distances between markup characters are short: look at a few bytes before
+        // paying for a library call.
+        const char* d = text_.data();
+        const std::size_t near = end - from < 16 ? end : from + 16;
+        for (std::size_t i = from; i < near; ++i)
+            if (d[i] == c) return i;
+        if (near == end) return npos;
+        const void* p = std::memchr(d + near, c, end - near);
+        return p ? static_cast<std::size_t>(static_cast<const char*>(p) - d) : npos;
     }
 
     std::size_t skipSpace(std::size_t pos) const
@@ -130,8 +140,10 @@ private:
     // "</name>" at pos.
     bool closingTagAt(std::size_t pos, std::string_view name) const
     {
-        return startsWith(pos, "</") && text_.substr(pos + 2).starts_with(name) && pos + 2 + name.size() < text_.size() &&
-               text_[pos + 2 + name.size()] == '>';
+        const std::size_t n = name.size();
+        if (pos + 3 + n > text_.size()) return false;
+        const char* d = text_.data() + pos;
+        return d[0] == '<' && d[1] == '/' && d[2 + n] == '>' && std::memcmp(d + 2, name.data(), n) == 0;
     }
 
     // After the children of an element: "</name>" must follow.
@@ -159,10 +171,37 @@ private:
 
     std::string convert(std::string_view s) const
     {
-        // Plain ASCII is the same in both encodings the fiscal files use: no conversion needed.
-        if (converter_ == utf8ToLatin1 && isAscii(s)) return std::string(s);
         if (!converter_) return std::string(s);
+        if (converter_ == utf8ToLatin1) {
+            // Plain ASCII is the same in both encodings the fiscal files use; anything else
+            // is folded here directly, without a temporary copy.
+            if (isAscii(s)) return std::string(s);
+            return foldUtf8(s);
+        }
         return converter_(std::string(s));
+    }
+
+    // utf8ToLatin1 on a view.
+    static std::string foldUtf8(std::string_view s)
+    {
+        std::string out;
+        out.resize(s.size());
+        char* o = out.data();
+        const std::size_t n = s.size();
+        for (std::size_t i = 0; i < n; ++i) {
+            const unsigned char c = static_cast<unsigned char>(s[i]);
+            if (c >= 0xC1 && c <= 0xC3 && i + 1 < n) {
+                const unsigned char f = static_cast<unsigned char>(s[i + 1]);
+                if ((f & 0xC0) == 0x80) {
+                    *o++ = static_cast<char>(((c << 6) | (f & 0x3F)) & 0xFF);
+                    ++i;
+                    continue;
+                }
+            }
+            *o++ = static_cast<char>(c);
+        }
+        out.resize(static_cast<std::size_t>(o - out.data()));
+        return out;
     }
 
     std::string textValue(std::string_view s) const
@@ -185,11 +224,7 @@ private:
         return e;
     }
 
-    void appendChild(_Node* node)
-    {
-        ParserAccess::markHeap(node);
-        stack_.back().node->append(node);
-    }
+    void appendChild(_Node* node) { ParserAccess::linkChild(stack_.back().node, node); }
 
     // pos: the blank after the tag's name.
     void scanAttributes(std::size_t pos, std::size_t tagEnd)
