@@ -67,15 +67,17 @@ void lerDeclaracao(const XML::_Node& doc, DadosDocumentoFiscalEletronico& dados)
 
 namespace {
 
-void lerContribuicao(const XML::_Node& g, const std::string& sufixo, ImpostoPISCOFINS& imposto)
+// pX and vX are the rate and value elements of the contribution (pPIS, vPIS, pCOFINS, vCOFINS).
+void lerContribuicao(const XML::_Node& g, const char* pX, const char* vX, ImpostoPISCOFINS& imposto)
 {
     imposto = ImpostoPISCOFINS();
+    if (!XML::exists(g)) return;
     g.find("CST").readInt(imposto.cst);
-    g.find("p" + sufixo).readDecimal(imposto.aliquota);
+    g.find(pX).readDecimal(imposto.aliquota);
     g.find("vBC").readDecimal(imposto.baseCalculo);
     g.find("qBCProd").readDecimal(imposto.quantidadeVendida);
     g.find("vAliqProd").readDecimal(imposto.aliquotaValor);
-    g.find("v" + sufixo).readDecimal(imposto.valor);
+    g.find(vX).readDecimal(imposto.valor);
 }
 
 }  // namespace
@@ -172,18 +174,20 @@ void lerItem(const XML::_Node& det, ItemVenda& item, const XML::_Node** vProd)
 
     const XML::_Node& imposto = det.find("imposto");
     const XML::_Node& icms = imposto.find("ICMS").findAny("ICMS00", "ICMSSN900", "ICMS40", "ICMSSN102");
-    // The CF-e spells the origin Orig, the NFC-e orig.
-    icms.findAny("Orig", "orig").readChar(item.icms.origem);
-    icms.find("CST").readInt(item.icms.cst);
-    icms.find("CSOSN").readInt(item.icms.cst);
-    icms.find("pICMS").readDecimal(item.icms.aliquota);
-    icms.find("vICMS").readDecimal(item.icms.valor);
+    if (XML::exists(icms)) {
+        // The CF-e spells the origin Orig, the NFC-e orig.
+        icms.findAny("Orig", "orig").readChar(item.icms.origem);
+        icms.find("CST").readInt(item.icms.cst);
+        icms.find("CSOSN").readInt(item.icms.cst);
+        icms.find("pICMS").readDecimal(item.icms.aliquota);
+        icms.find("vICMS").readDecimal(item.icms.valor);
+    }
 
-    lerContribuicao(imposto.find("PIS").findAny("PISAliq", "PISQtde", "PISNT", "PISSN", "PISOutr"), "PIS", item.pis);
-    lerContribuicao(imposto.find("PISST"), "PIS", item.pisST);
+    lerContribuicao(imposto.find("PIS").findAny("PISAliq", "PISQtde", "PISNT", "PISSN", "PISOutr"), "pPIS", "vPIS", item.pis);
+    lerContribuicao(imposto.find("PISST"), "pPIS", "vPIS", item.pisST);
     lerContribuicao(imposto.find("COFINS").findAny("COFINSAliq", "COFINSQtde", "COFINSNT", "COFINSSN", "COFINSOutr"),
-                    "COFINS", item.cofins);
-    lerContribuicao(imposto.find("COFINSST"), "COFINS", item.cofinsST);
+                    "pCOFINS", "vCOFINS", item.cofins);
+    lerContribuicao(imposto.find("COFINSST"), "pCOFINS", "vCOFINS", item.cofinsST);
 
     const XML::_Node& issqn = imposto.find("ISSQN");
     if (XML::exists(issqn)) {
