@@ -60,6 +60,24 @@ ParametrosImpressao parametrosDaConfiguracao(ORVEX& s, TipoDocumentoFiscal tipo)
     return p;
 }
 
+// A fiscal receipt looks the same whatever the host printed before it: the styles, sizes, spacing, margin
+// and alignment that earlier text left on the printer go back to their defaults, and an open line is ended.
+void prepararImpressora(ORVEX& s) {
+    s.quebrarLinhaPendente();
+    s.posicaoLinha = 0;
+    Ordal::Printer::Driver& d = s.obterDriver();
+    d.selecionarModoPadrao();
+    d.selecionarNegrito(false);
+    d.selecionarSublinhado(false);
+    d.selecionarReverso(false);
+    d.selecionarInvertido(false);
+    d.selecionarTamanhoCaractere(0, 0);
+    d.espacamentoEntreLinhas(0);
+    d.espacamentoEntreCaracteres(0);
+    d.margemEsquerda(0);
+    d.selecionarAlinhamento(0);
+}
+
 void aplicarChaves(ParametrosImpressao& p, bool forcarQuebraLinha, bool truncarDescricao) {
     if (forcarQuebraLinha) p.opcoesLeiaute |= kLeiauteForcarQuebraLinha;
     if (truncarDescricao) p.opcoesLeiaute |= kLeiauteTruncarDescricao;
@@ -100,6 +118,7 @@ int despacharNFCe(ORVEX& s, const char* xml, const InfoDocumento* info, unsigned
     if (opcoes & kOpcaoSemCorte) parametros.opcoesLeiaute |= kLeiauteSemCorte;
     aplicarChaves(parametros, s.configuracao.nfceForcarQuebraLinha, s.configuracao.nfceTruncarDescricao);
 
+    prepararImpressora(s);
     Ordal::NFCe::DANFE danfe(s.obterDriver(), parametros, emissao, protocolo);
     danfe.imprimirXML(xml);
     return 0;
@@ -107,6 +126,7 @@ int despacharNFCe(ORVEX& s, const char* xml, const InfoDocumento* info, unsigned
 
 int despacharCFe(ORVEX& s, const char* xml, ParametrosImpressao parametros) {
     aplicarChaves(parametros, s.configuracao.satForcarQuebraLinha, s.configuracao.satTruncarDescricao);
+    prepararImpressora(s);
     if (contem(xml, "<CFeCanc")) {
         Ordal::CFe::ImpressaoCFeCanc cancelamento(s.obterDriver(), parametros);
         cancelamento.imprimirXML(xml);
@@ -149,7 +169,6 @@ int ORVEX::imprimirDocumentoFiscal(const char* xml, const InfoDocumento* info, u
     ParametrosImpressao parametros = parametrosDaConfiguracao(*this, tipo);
     if (info && temTipo(tamanhoInfo) && info->tipo != tipo) return 5;
 
-    posicaoLinha = 0;
     if (tipo == DocumentoNFCe) return despacharNFCe(*this, xml, info, tamanhoInfo, opcoes, parametros);
     return despacharCFe(*this, xml, parametros);
 }

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "ImpressoraFixture.h"
 
@@ -193,6 +194,26 @@ TEST_F(FiscalTest, LegacyExportsTranslateTheirCodes) {
     EXPECT_EQ(texto(amostra(kCFeCanc).c_str(), nullptr, nullptr, 0, nullptr, nullptr, 1, 0), 1);
     aguardarPapel();
     EXPECT_GT(linhasComTinta(), 900);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(FiscalTest, ReceiptLooksTheSameWhateverTextWentBefore) {
+    ASSERT_EQ(imprimir(amostra(kCFeVenda).c_str(), nullptr, 0, 0, 0), 0);
+    aguardarPapel();
+    const std::vector<uint8_t> sozinho = emulador_->pageBMP();
+    ASSERT_FALSE(sozinho.empty());
+    emulador_->clearPage();
+
+    auto texto = fn<int(const char*, int)>("RX457_iImprimirTexto");
+    texto("<cespl>80</cespl><b><s><xl><ad>linha aberta", 0);
+    aguardarPapel();
+    emulador_->clearPage();
+    ASSERT_EQ(imprimir(amostra(kCFeVenda).c_str(), nullptr, 0, 0, 0), 0);
+    aguardarPapel();
+    EXPECT_TRUE(emulador_->pageBMP() == sozinho) << "styles and spacing left by the markup changed the receipt";
 }
 
 }  // namespace
