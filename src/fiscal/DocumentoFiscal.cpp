@@ -16,11 +16,28 @@ ListaItens& ListaItens::operator=(const ListaItens& outra)
 {
     if (this == &outra) return *this;
     for (size_t i = 0; i < itens_.size(); ++i) {
-        if (outra.itens_[i])
-            itens_[i] = std::make_unique<ItemVenda>(*outra.itens_[i]);
-        else
-            itens_[i].reset();
+        if (outra.presentes_[i]) {
+            if (itens_[i])
+                *itens_[i] = *outra.itens_[i];
+            else
+                itens_[i] = std::make_unique<ItemVenda>(*outra.itens_[i]);
+        }
     }
+    presentes_ = outra.presentes_;
+    return *this;
+}
+
+ListaItens::ListaItens(ListaItens&& outra) noexcept
+{
+    *this = std::move(outra);
+}
+
+ListaItens& ListaItens::operator=(ListaItens&& outra) noexcept
+{
+    if (this == &outra) return *this;
+    itens_ = std::move(outra.itens_);
+    presentes_ = outra.presentes_;
+    outra.presentes_.reset();
     return *this;
 }
 
@@ -32,8 +49,15 @@ void ListaItens::verificarPosicao(int posicao)
 ItemVenda& ListaItens::operator[](int posicao)
 {
     verificarPosicao(posicao);
-    auto& item = itens_[static_cast<size_t>(posicao)];
-    if (!item) item = std::make_unique<ItemVenda>();
+    const auto i = static_cast<size_t>(posicao);
+    auto& item = itens_[i];
+    if (!presentes_[i]) {
+        if (item)
+            *item = ItemVenda();
+        else
+            item = std::make_unique<ItemVenda>();
+        presentes_[i] = true;
+    }
     return *item;
 }
 
@@ -41,18 +65,18 @@ const ItemVenda& ListaItens::operator[](int posicao) const
 {
     verificarPosicao(posicao);
     static const ItemVenda vazio;
-    const auto& item = itens_[static_cast<size_t>(posicao)];
-    return item ? *item : vazio;
+    const auto i = static_cast<size_t>(posicao);
+    return presentes_[i] ? *itens_[i] : vazio;
 }
 
 bool ListaItens::existe(int posicao) const
 {
-    return posicao >= 0 && posicao < CAPACIDADE && itens_[static_cast<size_t>(posicao)] != nullptr;
+    return posicao >= 0 && posicao < CAPACIDADE && presentes_[static_cast<size_t>(posicao)];
 }
 
 void ListaItens::limpar()
 {
-    for (auto& item : itens_) item.reset();
+    presentes_.reset();
 }
 
 // ---------------------------------------------------------------- derived values

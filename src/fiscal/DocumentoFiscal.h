@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <bitset>
 #include <cstddef>
 #include <memory>
 #include <string>
@@ -145,8 +146,8 @@ public:
     ListaItens() = default;
     ListaItens(const ListaItens& outra);
     ListaItens& operator=(const ListaItens& outra);
-    ListaItens(ListaItens&&) noexcept = default;
-    ListaItens& operator=(ListaItens&&) noexcept = default;
+    ListaItens(ListaItens&& outra) noexcept;
+    ListaItens& operator=(ListaItens&& outra) noexcept;
 
     ItemVenda& operator[](int posicao);
     // A position never asked for reads as an item with default values.
@@ -157,7 +158,10 @@ public:
 
 private:
     static void verificarPosicao(int posicao);
+    // Items dropped by limpar keep their memory for the next document; presentes_ tells which
+    // positions hold an item.
     std::array<std::unique_ptr<ItemVenda>, CAPACIDADE> itens_;
+    std::bitset<CAPACIDADE> presentes_;
 };
 
 struct MeioPagamento {

@@ -181,3 +181,34 @@ TEST(NomesFiscais, SiglaUF)
     EXPECT_EQ(siglaUF(99), "");
     EXPECT_EQ(siglaUF(34), "");
 }
+
+// A list reused for another document: emptied positions read as defaults again, and copies
+// and moves carry exactly the items present.
+TEST(ListaItens, ReusoCopiaEMovimento)
+{
+    ListaItens l;
+    l[0].descricao = "a";
+    l[1].descricao = "b";
+    l.limpar();
+    EXPECT_FALSE(l.existe(1));
+    const ListaItens& c = l;
+    EXPECT_EQ(c[1].descricao, "");
+    EXPECT_EQ(l[1].descricao, "");  // asked again: a fresh item, nothing of the old one
+    l[1].icms.cst = 60;
+
+    ListaItens copia(l);
+    EXPECT_FALSE(copia.existe(0));
+    EXPECT_EQ(copia[1].icms.cst, 60);
+    ListaItens outra;
+    outra[0].descricao = "x";
+    outra = l;
+    EXPECT_FALSE(outra.existe(0));
+    EXPECT_EQ(static_cast<const ListaItens&>(outra)[0].descricao, "");
+
+    ListaItens movida(std::move(copia));
+    EXPECT_EQ(movida[1].icms.cst, 60);
+    EXPECT_FALSE(copia.existe(1));  // NOLINT(bugprone-use-after-move): the moved-from list is empty
+    EXPECT_EQ(static_cast<const ListaItens&>(copia)[1].icms.cst, -1);
+    copia[1].descricao = "de novo";
+    EXPECT_EQ(copia[1].descricao, "de novo");
+}
