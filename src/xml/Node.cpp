@@ -69,9 +69,11 @@ _Node::_Node() noexcept
 
 _Node::~_Node()
 {
-    if (this == &nullNode()) return;
-    unlink();
-    deleteChildren();
+    _Node* nul = &nullNode();
+    if (this == nul) return;
+    // Nodes of a tree being destroyed arrive already unlinked and childless.
+    if (parent != nul || next != nul || previous != nul) unlink();
+    if (firstChild != nul) deleteChildren();
 }
 
 int _Node::kind() const { return 0; }

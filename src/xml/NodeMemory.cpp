@@ -64,22 +64,27 @@ NodeArena::~NodeArena()
 
 void* NodeArena::allocate(std::size_t total)
 {
-    if (!block_ || block_->used + total > block_->capacity) {
-        std::size_t size = nextSize_;
-        if (size < total) size = total;
-        auto* b = static_cast<Block*>(std::malloc(sizeof(Block) + size));
-        if (!b) throw std::bad_alloc();
-        new (b) Block;
-        b->capacity = size;
-        closeBlock(block_);
-        block_ = b;
-        if (nextSize_ < (1u << 20)) nextSize_ *= 2;
-    }
-    unsigned char* p = block_->data + block_->used;
-    block_->used += total;
-    ++block_->carved;
-    *reinterpret_cast<Block**>(p) = block_;
+    Block* b = block_;
+    if (!b || b->used + total > b->capacity) b = refill(total);
+    unsigned char* p = b->data + b->used;
+    b->used += total;
+    ++b->carved;
+    *reinterpret_cast<Block**>(p) = b;
     return p + header;
+}
+
+Block* NodeArena::refill(std::size_t total)
+{
+    std::size_t size = nextSize_;
+    if (size < total) size = total;
+    auto* b = static_cast<Block*>(std::malloc(sizeof(Block) + size));
+    if (!b) throw std::bad_alloc();
+    new (b) Block;
+    b->capacity = size;
+    closeBlock(block_);
+    block_ = b;
+    if (nextSize_ < (1u << 20)) nextSize_ *= 2;
+    return b;
 }
 
 }  // namespace XML::detail

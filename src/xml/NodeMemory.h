@@ -18,6 +18,9 @@ public:
     void* allocate(std::size_t total);
 
 private:
+    // Starts a new block when the current one cannot hold total more bytes.
+    [[gnu::noinline]] Block* refill(std::size_t total);
+
     NodeArena* previous_;
     Block* block_ = nullptr;
     std::size_t nextSize_;

@@ -1,5 +1,6 @@
 // The forgiving single-pass parser: it never reports an error, it stops at the first thing it
 // cannot follow and keeps the tree built up to that point.
+#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <fstream>
@@ -8,6 +9,7 @@
 #include <vector>
 
 #include "xml/NodeMemory.h"
+#include "xml/TextInPlace.h"
 #include "xml/XML.h"
 
 namespace XML {
@@ -16,6 +18,14 @@ class ParserAccess {
 public:
     static void markHeap(_Node* n) noexcept { n->onHeap_ = true; }
     static void setAttributes(Element* e, _Node* chain) noexcept { e->setAttributes(chain); }
+    // A fresh chain of fresh attributes, linked by the parser itself.
+    static void giveAttributes(Element* e, Attribute* head, Attribute* tail) noexcept
+    {
+        for (_Node* a = head; a != tail; a = a->next) a->parent = e;
+        tail->parent = e;
+        e->firstAttribute_ = head;
+        e->lastAttribute_ = tail;
+    }
     // The parser only links fresh nodes under the node it is filling, so the checks of append
     // (cycles, nodes of other trees, attribute chains) never apply.
     static void linkChild(_Node* parent, _Node* child) noexcept
@@ -34,6 +44,40 @@ constexpr bool spaceTable[256] = {
 };
 // Blanks that separate a tag's name and attributes (the space itself set below).
 inline bool isSpace(char c) { return c == ' ' || spaceTable[static_cast<unsigned char>(c)]; }
+
+// Word-at-a-time scanning: eight bytes are tested with a few arithmetic operations. In each
+// mask below the lowest flagged byte is exact (false flags only appear above a true one).
+constexpr bool wordScan = std::endian::native == std::endian::little;
+constexpr std::uint64_t ones = 0x0101010101010101ull;
+constexpr std::uint64_t highs = 0x8080808080808080ull;
+
+inline std::uint64_t load8(const char* p) noexcept
+{
+    std::uint64_t w;
+    std::memcpy(&w, p, 8);
+    return w;
+}
+// Bytes equal to c.
+inline std::uint64_t bytesEqual(std::uint64_t w, unsigned char c) noexcept
+{
+    const std::uint64_t x = w ^ (ones * c);
+    return (x - ones) & ~x & highs;
+}
+// Bytes below 0x21 (blanks and control characters).
+inline std::uint64_t bytesBlankOrControl(std::uint64_t w) noexcept { return (w - ones * 0x21) & ~w & highs; }
+inline std::size_t firstFlagged(std::uint64_t mask) noexcept { return static_cast<std::size_t>(std::countr_zero(mask)) >> 3; }
+
+inline bool sameBytes(const char* a, const char* b, std::size_t n) noexcept
+{
+    if (wordScan && n >= 8) {
+        for (std::size_t i = 0; i + 8 <= n; i += 8)
+            if (load8(a + i) != load8(b + i)) return false;
+        return load8(a + n - 8) == load8(b + n - 8);
+    }
+    for (std::size_t i = 0; i < n; ++i)
+        if (a[i] != b[i]) return false;
+    return true;
+}
 
 // Owns the attributes read from a tag until an element takes them.
 struct PendingAttributes {
@@ -118,8 +162,13 @@ private:
         // Most distances between markup characters are short: look at a few bytes before
         // paying for a library call.
         const char* d = text_.data();
-        const std::size_t near = end - from < 16 ? end : from + 16;
-        for (std::size_t i = from; i < near; ++i)
+        const std::size_t near = end - from < 32 ? end : from + 32;
+        std::size_t i = from;
+        if constexpr (wordScan) {
+            for (; i + 8 <= near; i += 8)
+                if (const std::uint64_t m = bytesEqual(load8(d + i), static_cast<unsigned char>(c))) return i + firstFlagged(m);
+        }
+        for (; i < near; ++i)
             if (d[i] == c) return i;
         if (near == end) return npos;
         const void* p = std::memchr(d + near, c, end - near);
@@ -143,7 +192,15 @@ private:
         const std::size_t n = name.size();
         if (pos + 3 + n > text_.size()) return false;
         const char* d = text_.data() + pos;
-        return d[0] == '<' && d[1] == '/' && d[2 + n] == '>' && std::memcmp(d + 2, name.data(), n) == 0;
+        if (d[0] != '<' || d[1] != '/' || d[2 + n] != '>') return false;
+        // Names are short and both copies lie inside the text: when eight bytes can be read
+        // after each, one masked word comparison does.
+        const char* end = text_.data() + text_.size();
+        if (wordScan && n < 8 && d + 10 <= end && name.data() + 8 <= end) {
+            const std::uint64_t mask = (std::uint64_t(1) << (8 * n)) - 1;
+            return ((load8(d + 2) ^ load8(name.data())) & mask) == 0;
+        }
+        return sameBytes(d + 2, name.data(), n);
     }
 
     // After the children of an element: "</name>" must follow.
@@ -211,16 +268,41 @@ private:
         return t;
     }
 
+    // convert(s) written straight into out.
+    void convertInto(std::string& out, std::string_view s) const
+    {
+        if (converter_ && converter_ != utf8ToLatin1) {
+            out = converter_(std::string(s));
+            return;
+        }
+        // The target is always fresh and empty: append() copies straight into it, where
+        // assign() would take the general (overlap-safe) replace path.
+        out.clear();
+        out.append(s.data(), s.size());
+        if (converter_ && !isAscii(s)) out.resize(detail::foldUtf8InPlace(out.data(), out.size()));
+    }
+
+    // textValue(s) written straight into out.
+    void textInto(std::string& out, std::string_view s) const
+    {
+        convertInto(out, s);
+        if (std::memchr(out.data(), '&', out.size()))
+            out.resize(detail::decodeEntitiesInPlace(out.data(), out.size()));
+    }
+
     bool nameAscii_ = true;
 
     Element* makeElement(std::string_view name)
     {
         auto* e = new Element;
         if (nameAscii_ || !converter_)
-            e->name_.assign(name);
+            e->name_.append(name.data(), name.size());
         else
             e->name_ = converter_(std::string(name));
-        ParserAccess::setAttributes(e, pending_.release());
+        if (pending_.head) {
+            ParserAccess::giveAttributes(e, pending_.head, pending_.tail);
+            pending_.head = pending_.tail = nullptr;
+        }
         return e;
     }
 
@@ -242,9 +324,11 @@ private:
             if (e > b && text_[e - 1] == '=') --e;
             while (e > b && static_cast<unsigned char>(text_[e - 1]) <= 32) --e;
             if (e == b) return;
-            auto* a = new Attribute(convert(text_.substr(b, e - b)), textValue(text_.substr(q1 + 1, q2 - q1 - 1)));
+            auto* a = new Attribute;
             ParserAccess::markHeap(a);
             pending_.add(a);
+            convertInto(a->name_, text_.substr(b, e - b));
+            textInto(a->value_, text_.substr(q1 + 1, q2 - q1 - 1));
             pos = q2 + 1;
             while (pos < tagEnd && !isSpace(text_[pos])) ++pos;
             if (pos >= tagEnd) return;
@@ -283,6 +367,24 @@ private:
 
         std::size_t nameEnd = 0;
         unsigned char high = 0;
+        if constexpr (wordScan) {
+            // Whole words up to the first byte that may end the name (a blank or the '>').
+            std::uint64_t highWord = 0;
+            while (ts + nameEnd + 8 <= n) {
+                const std::uint64_t w = load8(tag.data() + nameEnd);
+                const std::uint64_t stop = bytesBlankOrControl(w) | bytesEqual(w, '>');
+                if (stop) {
+                    const std::size_t k = firstFlagged(stop);
+                    highWord |= w & ((std::uint64_t(1) << (8 * k)) - 1);
+                    nameEnd += k;
+                    break;
+                }
+                highWord |= w;
+                nameEnd += 8;
+            }
+            if (nameEnd > tag.size()) nameEnd = tag.size();  // cannot happen: '>' stops the words
+            high = (highWord & highs) ? 0x80 : 0;
+        }
         while (nameEnd < tag.size() && !isSpace(tag[nameEnd])) high |= static_cast<unsigned char>(tag[nameEnd++]);
         nameAscii_ = high < 0x80;
         scanAttributes(ts + nameEnd, gt);
@@ -333,7 +435,7 @@ private:
             if (next == npos) return false;
             if (closingTagAt(next, name)) {
                 auto* e = makeElement(name);
-                e->text_ = textValue(text_.substr(after, next - after));
+                textInto(e->text_, text_.substr(after, next - after));
                 appendChild(e);
                 cur_ = next + 3 + name.size();
                 return true;

@@ -1,6 +1,7 @@
 // Character conversions, escaping and entity decoding of the XML tree's texts.
 #include <cstring>
 
+#include "xml/TextInPlace.h"
 #include "xml/XML.h"
 
 namespace XML {
@@ -96,7 +97,27 @@ std::size_t numericReference(std::string_view s, char& out)
 
 }  // namespace
 
-std::string decodeEntities(std::string_view text)
+namespace detail {
+
+std::size_t foldUtf8InPlace(char* p, std::size_t n) noexcept
+{
+    std::size_t w = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        const unsigned char c = static_cast<unsigned char>(p[i]);
+        if (c >= 0xC1 && c <= 0xC3 && i + 1 < n) {
+            const unsigned char f = static_cast<unsigned char>(p[i + 1]);
+            if ((f & 0xC0) == 0x80) {
+                p[w++] = static_cast<char>(((c << 6) | (f & 0x3F)) & 0xFF);
+                ++i;
+                continue;
+            }
+        }
+        p[w++] = static_cast<char>(c);
+    }
+    return w;
+}
+
+std::size_t decodeEntitiesInPlace(char* p, std::size_t n) noexcept
 {
     struct Entity {
         std::string_view code;
@@ -105,36 +126,45 @@ std::string decodeEntities(std::string_view text)
     static constexpr Entity entities[] = {
         {"&apos;", '\''}, {"&quot;", '"'}, {"&lt;", '<'}, {"&gt;", '>'}, {"&amp;", '&'},
     };
-    std::string out;
-    out.reserve(text.size());
-    std::size_t i = 0;
-    const std::size_t n = text.size();
-    while (i < n) {
-        const void* amp = std::memchr(text.data() + i, '&', n - i);
-        const std::size_t at = amp ? static_cast<std::size_t>(static_cast<const char*>(amp) - text.data()) : n;
-        out.append(text.data() + i, at - i);
+    // Every entity is longer than the character it stands for, so the write position never
+    // passes the read position.
+    std::size_t r = 0, w = 0;
+    while (r < n) {
+        const void* amp = std::memchr(p + r, '&', n - r);
+        const std::size_t at = amp ? static_cast<std::size_t>(static_cast<const char*>(amp) - p) : n;
+        if (w != r) std::memmove(p + w, p + r, at - r);
+        w += at - r;
         if (at == n) break;
-        const std::string_view rest = text.substr(at);
+        const std::string_view rest(p + at, n - at);
         std::size_t used = 0;
+        char out = '&';
         for (const Entity& e : entities) {
             if (rest.starts_with(e.code)) {
-                out += e.c;
+                out = e.c;
                 used = e.code.size();
                 break;
             }
         }
         if (used == 0) {
-            char c;
-            used = numericReference(rest, c);
-            if (used)
-                out += c;
-            else {
-                out += '&';  // no entity we know: keep the text as it was written
+            used = numericReference(rest, out);
+            if (used == 0) {
+                out = '&';  // no entity we know: keep the text as it was written
                 used = 1;
             }
         }
-        i = at + used;
+        p[w++] = out;
+        r = at + used;
     }
+    return w;
+}
+
+}  // namespace detail
+
+std::string decodeEntities(std::string_view text)
+{
+    std::string out(text);
+    if (out.find('&') == std::string::npos) return out;
+    out.resize(detail::decodeEntitiesInPlace(out.data(), out.size()));
     return out;
 }
 
