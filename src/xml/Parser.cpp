@@ -282,12 +282,43 @@ private:
         if (converter_ && !isAscii(s)) out.resize(detail::foldUtf8InPlace(out.data(), out.size()));
     }
 
+    // Whether s holds bytes above 0x7F and whether it holds an '&', in one pass.
+    static void survey(std::string_view s, bool& high, bool& amp)
+    {
+        const char* p = s.data();
+        std::size_t n = s.size();
+        std::uint64_t h = 0, a = 0;
+        if constexpr (wordScan) {
+            for (; n >= 8; p += 8, n -= 8) {
+                const std::uint64_t w = load8(p);
+                h |= w;
+                a |= bytesEqual(w, '&');
+            }
+        }
+        unsigned char hb = 0;
+        bool ab = false;
+        for (; n; ++p, --n) {
+            hb |= static_cast<unsigned char>(*p);
+            ab |= *p == '&';
+        }
+        high = (h & highs) != 0 || hb >= 0x80;
+        amp = a != 0 || ab;
+    }
+
     // textValue(s) written straight into out.
     void textInto(std::string& out, std::string_view s) const
     {
-        convertInto(out, s);
-        if (std::memchr(out.data(), '&', out.size()))
-            out.resize(detail::decodeEntitiesInPlace(out.data(), out.size()));
+        if (converter_ && converter_ != utf8ToLatin1) {
+            out = textValue(s);
+            return;
+        }
+        bool high, amp;
+        survey(s, high, amp);
+        out.clear();
+        out.append(s.data(), s.size());
+        // Folding never makes or removes an '&': it only writes bytes from 0x40 up.
+        if (converter_ && high) out.resize(detail::foldUtf8InPlace(out.data(), out.size()));
+        if (amp) out.resize(detail::decodeEntitiesInPlace(out.data(), out.size()));
     }
 
     bool nameAscii_ = true;

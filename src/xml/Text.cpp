@@ -1,4 +1,5 @@
 // Character conversions, escaping and entity decoding of the XML tree's texts.
+#include <cstdint>
 #include <cstring>
 
 #include "xml/TextInPlace.h"
@@ -101,8 +102,15 @@ namespace detail {
 
 std::size_t foldUtf8InPlace(char* p, std::size_t n) noexcept
 {
-    std::size_t w = 0;
-    for (std::size_t i = 0; i < n; ++i) {
+    // Nothing moves before the first byte above 0x7F: skip the plain ASCII start a word at a time.
+    std::size_t i = 0;
+    for (; i + 8 <= n; i += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, p + i, 8);
+        if (word & 0x8080808080808080ull) break;
+    }
+    std::size_t w = i;
+    for (; i < n; ++i) {
         const unsigned char c = static_cast<unsigned char>(p[i]);
         if (c >= 0xC1 && c <= 0xC3 && i + 1 < n) {
             const unsigned char f = static_cast<unsigned char>(p[i + 1]);
