@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "Amostras.h"
+#include "AmostrasFiscais.h"
 #include "fiscal/CFe.h"
 #include "xml/XML.h"
 

@@ -2,7 +2,7 @@
 
 #include <stdexcept>
 
-#include "Amostras.h"
+#include "AmostrasFiscais.h"
 #include "fiscal/CFe.h"
 #include "fiscal/NFCe.h"
 #include "xml/XML.h"

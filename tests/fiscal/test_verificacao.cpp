@@ -2,7 +2,7 @@
 
 #include <stdexcept>
 
-#include "Amostras.h"
+#include "AmostrasFiscais.h"
 #include "fiscal/Verificacao.h"
 #include "xml/XML.h"
 

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "PrinterEmulator.h"
+#include "AmostrasFiscais.h"
 #include "TestSupport.h"
 #include "config/TextosConsulta.h"
 #include "fiscalprint/DANFE.h"
@@ -28,22 +29,12 @@ const char* const kDF = "nfce-nfeproc-310-hom-df-cnpj-troco.xml";
 const char* const kRS = "nfce-bare-400-hom-rs-detpag-qrv2.xml";
 const char* const kCSC = "0123456789ABCDEF0123456789ABCDEF";
 
-std::string amostra(const std::string& nome) { return rx457test::readFile(std::string(FISCAL_SAMPLES_DIR) + "/" + nome); }
-
 std::string semGrupo(std::string xml, const std::string& tag)
 {
     const size_t a = xml.find("<" + tag + ">");
     const size_t b = xml.find("</" + tag + ">");
     if (a == std::string::npos || b == std::string::npos) return xml;
     return xml.erase(a, b + tag.size() + 3 - a);
-}
-
-std::string trocar(std::string xml, const std::string& de, const std::string& para)
-{
-    const size_t a = xml.find(de);
-    EXPECT_NE(a, std::string::npos) << de;
-    if (a != std::string::npos) xml.replace(a, de.size(), para);
-    return xml;
 }
 
 ProtocoloAutorizacao protocolo(const char* numero, const char* data, const char* hora)
@@ -192,7 +183,7 @@ TEST_F(DANFETest, PaginasIguaisAsDeReferencia)
         for (int largura : {512, 344}) {
             const std::string nome = std::string("danfe-") + c.nome + (largura == 512 ? "-80mm" : "-56mm") + ".bmp";
             SCOPED_TRACE(nome);
-            const Pagina p = capturar(amostra(c.arquivo), largura);
+            const Pagina p = capturar(lerAmostra(c.arquivo), largura);
             ASSERT_GT(p.altura(), 0);
             const std::string caminho = std::string(GOLDEN_DIR) + "/" + nome;
             if (atualizar) {
@@ -211,9 +202,9 @@ TEST_F(DANFETest, QRCodeDaPaginaEOTextoDaNota)
         for (int largura : {512, 344}) {
             SCOPED_TRACE(std::string(arquivo) + " " + std::to_string(largura));
             NotaFiscalEletronicaSaida nota;
-            ASSERT_TRUE(nota.lerXML(amostra(arquivo)));
+            ASSERT_TRUE(nota.lerXML(lerAmostra(arquivo)));
             ASSERT_FALSE(nota.qrCodeTexto.empty());
-            EXPECT_EQ(lerQRCodes(capturar(amostra(arquivo), largura)), nota.qrCodeTexto + "\n");
+            EXPECT_EQ(lerQRCodes(capturar(lerAmostra(arquivo), largura)), nota.qrCodeTexto + "\n");
         }
 }
 
@@ -223,12 +214,12 @@ TEST_F(DANFETest, FontesDoCorpo)
     // exists, never to a zero width. The page must come out whole, symbol included.
     if (!rx457test::commandAvailable("zbarimg")) GTEST_SKIP() << "zbarimg ausente";
     NotaFiscalEletronicaSaida nota;
-    ASSERT_TRUE(nota.lerXML(amostra(kDF)));
+    ASSERT_TRUE(nota.lerXML(lerAmostra(kDF)));
     for (int fonte : {8, 9, 10, 11, 12, 15}) {
         SCOPED_TRACE(fonte);
         ParametrosImpressao p;
         p.fonte = fonte;
-        const Pagina pagina = capturar(amostra(kDF), 512, emissaoPadrao(), {}, p);
+        const Pagina pagina = capturar(lerAmostra(kDF), 512, emissaoPadrao(), {}, p);
         EXPECT_GT(pagina.altura(), 600);
         EXPECT_EQ(lerQRCodes(pagina), nota.qrCodeTexto + "\n");
     }
@@ -236,7 +227,7 @@ TEST_F(DANFETest, FontesDoCorpo)
 
 TEST_F(DANFETest, QuebrasNasInformacoesComplementares)
 {
-    const std::string xml = trocar(amostra(kPR), "Valor aproximado de tributos R$ 15,72 (37.43%) - Fonte IBPT",
+    const std::string xml = trocar(lerAmostra(kPR), "Valor aproximado de tributos R$ 15,72 (37.43%) - Fonte IBPT",
                                    "Linha um|Linha dois&lt;br/&gt;Linha tres&lt;br /&gt;Linha quatro");
     struct Caso {
         uint32_t opcoes;
@@ -267,8 +258,8 @@ TEST_F(DANFETest, QRCodeMontadoQuandoANotaNaoTrazTexto)
     textos.wsConsultaQRCode = base;
     definirTextosConsulta(textos);
 
-    const std::string xml = semGrupo(amostra(kPR), "infNFeSupl");
-    const std::string publicado = amostra(kPR);
+    const std::string xml = semGrupo(lerAmostra(kPR), "infNFeSupl");
+    const std::string publicado = lerAmostra(kPR);
     // The parameters of the authorised document, up to the token; the digest worked out apart.
     const size_t a = publicado.find("chNFe="), b = publicado.find("&cHashQRCode=");
     ASSERT_NE(a, std::string::npos);
@@ -283,14 +274,14 @@ TEST_F(DANFETest, QRCodeMontadoQuandoANotaNaoTrazTexto)
 TEST_F(DANFETest, SimboloAoLadoDoTextoSoComColunasSuficientes)
 {
     NotaFiscalEletronicaSaida nota;
-    ASSERT_TRUE(nota.lerXML(amostra(kPR)));
+    ASSERT_TRUE(nota.lerXML(lerAmostra(kPR)));
     const int lado = gerarSimboloQRCode(nota.qrCodeTexto, 180).largura;
     ASSERT_GT(lado, 0);
     // 80 mm leaves (512 - lado - 21) / 9 > 23 columns beside the symbol: it stands at the left.
     // 56 mm leaves fewer: it is centred under the text.
     for (int largura : {512, 344}) {
         SCOPED_TRACE(largura);
-        const Pagina p = capturar(amostra(kPR), largura);
+        const Pagina p = capturar(lerAmostra(kPR), largura);
         // The symbol's last rows are the page's last black rows (the cut feed follows).
         int fim = p.altura() - 1;
         while (fim > 0 && p.primeiraColuna(fim, fim + 1) < 0) --fim;
@@ -320,7 +311,7 @@ TEST_F(DANFETest, ContingenciaEHomologacao)
     };
     for (const Caso& c : casos) {
         SCOPED_TRACE(std::string(c.arquivo) + " " + c.protocolo.numeroProtocolo);
-        const std::string s = comandos(amostra(c.arquivo), emissaoPadrao(), c.protocolo);
+        const std::string s = comandos(lerAmostra(c.arquivo), emissaoPadrao(), c.protocolo);
         EXPECT_EQ(contar(s, contingencia), c.contingencias);
         EXPECT_EQ(contar(s, "Pendente de autoriza\xE7\xE3o"), c.contingencias);
         EXPECT_EQ(contar(s, homologacao), c.homologacao ? 1u : 0u);
@@ -331,7 +322,7 @@ TEST_F(DANFETest, ContingenciaEHomologacao)
             EXPECT_TRUE(emOrdem(s, {"Protocolo de autoriza\xE7\xE3o:", c.protocoloImpresso, "Data de autoriza"}));
         }
     }
-    const std::string rs = comandos(amostra(kRS));
+    const std::string rs = comandos(lerAmostra(kRS));
     EXPECT_TRUE(emOrdem(rs, {"CNPJ", contingencia, "Qtde. total de itens", "Valor a Pagar R$", "FORMA PAGAMENTO",
                              "Dinheiro", "Consulte pela Chave de Acesso em:", "www.sefaz.rs.gov.br/nfce/consulta",
                              "4321 1105", homologacao, "NFC-e n\xBA:", "240", "S\xE9rie:", "11/11/2021",
@@ -341,28 +332,28 @@ TEST_F(DANFETest, ContingenciaEHomologacao)
 TEST_F(DANFETest, ConsumidorSoQuandoPedido)
 {
     ParametrosEmissaoDANFE e = emissaoPadrao();
-    EXPECT_EQ(contar(comandos(amostra(kDF), e), "CONSUMIDOR"), 0u);
+    EXPECT_EQ(contar(comandos(lerAmostra(kDF), e), "CONSUMIDOR"), 0u);
     e.imprimirDadosConsumidor = 1;
-    EXPECT_TRUE(emOrdem(comandos(amostra(kDF), e), {"CONSUMIDOR-CNPJ:", "25.504.949/0001-50", "NFC-e n\xBA:"}));
-    EXPECT_TRUE(emOrdem(comandos(amostra(kPR), e), {"CONSUMIDOR N\xC3O IDENTIFICADO", "NFC-e n\xBA:"}));
+    EXPECT_TRUE(emOrdem(comandos(lerAmostra(kDF), e), {"CONSUMIDOR-CNPJ:", "25.504.949/0001-50", "NFC-e n\xBA:"}));
+    EXPECT_TRUE(emOrdem(comandos(lerAmostra(kPR), e), {"CONSUMIDOR N\xC3O IDENTIFICADO", "NFC-e n\xBA:"}));
 }
 
 TEST_F(DANFETest, EnderecoDeConsulta)
 {
     // Without URL_CONSULTA, the document's urlChave; with it, the configured one.
-    EXPECT_EQ(contar(comandos(amostra(kRS)), "www.sefaz.rs.gov.br/nfce/consulta"), 1u);
-    EXPECT_EQ(contar(comandos(amostra(kPR)), "Consulte pela Chave"), 0u);
+    EXPECT_EQ(contar(comandos(lerAmostra(kRS)), "www.sefaz.rs.gov.br/nfce/consulta"), 1u);
+    EXPECT_EQ(contar(comandos(lerAmostra(kPR)), "Consulte pela Chave"), 0u);
     TextosConsulta textos;
     textos.urlConsulta = "http://consulta.exemplo/nfce";
     definirTextosConsulta(textos);
-    const std::string s = comandos(amostra(kRS));
+    const std::string s = comandos(lerAmostra(kRS));
     EXPECT_EQ(contar(s, "http://consulta.exemplo/nfce"), 1u);
     EXPECT_EQ(contar(s, "www.sefaz.rs.gov.br/nfce/consulta"), 0u);
 }
 
 TEST_F(DANFETest, PagamentosETroco)
 {
-    const std::string doisPagamentos = trocar(amostra(kDF), "<tPag>01</tPag>\n\t  \t  \t<vPag>5.81</vPag>",
+    const std::string doisPagamentos = trocar(lerAmostra(kDF), "<tPag>01</tPag>\n\t  \t  \t<vPag>5.81</vPag>",
                                               "<tPag>03</tPag><vPag>3.00</vPag></pag><pag><tPag>01</tPag>"
                                               "<vPag>2.81</vPag>");
     struct Caso {
@@ -373,15 +364,15 @@ TEST_F(DANFETest, PagamentosETroco)
         std::string semTexto;
     } casos[] = {
         // The document's own change when the caller gives no received amount; payments unchanged.
-        {"troco do documento", amostra(kDF), "", {"Dinheiro", "5,81", "Troco R$", "0,19"}, ""},
+        {"troco do documento", lerAmostra(kDF), "", {"Dinheiro", "5,81", "Troco R$", "0,19"}, ""},
         // The received amount decides the change, which is added to the cash payment.
-        {"valor recebido", amostra(kDF), "10.00", {"Dinheiro", "10,00", "Troco R$", "4,19"}, "5,81"},
+        {"valor recebido", lerAmostra(kDF), "10.00", {"Dinheiro", "10,00", "Troco R$", "4,19"}, "5,81"},
         {"cartao e dinheiro", doisPagamentos, "7.00",
          {"Cart\xE3o Cr\xE9" "dito", "3,00", "Dinheiro", "4,00", "Troco R$", "1,19"}, "2,81"},
         // Received amount below the total: no change at all.
-        {"recebido insuficiente", amostra(kDF), "5.00", {"Dinheiro", "5,81"}, "Troco"},
+        {"recebido insuficiente", lerAmostra(kDF), "5.00", {"Dinheiro", "5,81"}, "Troco"},
         // No change anywhere.
-        {"sem troco", amostra(kPR), "", {"FORMA PAGAMENTO", "VALOR PAGO R$", "Dinheiro", "42,00"}, "Troco"},
+        {"sem troco", lerAmostra(kPR), "", {"FORMA PAGAMENTO", "VALOR PAGO R$", "Dinheiro", "42,00"}, "Troco"},
     };
     for (const Caso& c : casos) {
         SCOPED_TRACE(c.nome);
@@ -419,19 +410,19 @@ TEST_F(DANFETest, VerificacaoFalhaAntesDeImprimir)
 {
     ParametrosImpressao p;
     p.opcoesLeiaute = ParametrosImpressao::VERIFICAR_CALCULOS;
-    const std::string errado = trocar(amostra(kPR), "<vNF>42.00</vNF>", "<vNF>43.00</vNF>");
+    const std::string errado = trocar(lerAmostra(kPR), "<vNF>42.00</vNF>", "<vNF>43.00</vNF>");
     EXPECT_THROW(comandos(errado, emissaoPadrao(), {}, p), std::runtime_error);
     EXPECT_EQ(ultimoTrabalho_.find("CNPJ"), std::string::npos);
-    EXPECT_NE(comandos(amostra(kPR), emissaoPadrao(), {}, p).find("DANFE NFC-e"), std::string::npos);
+    EXPECT_NE(comandos(lerAmostra(kPR), emissaoPadrao(), {}, p).find("DANFE NFC-e"), std::string::npos);
 }
 
 TEST_F(DANFETest, SemCorteQuandoPedido)
 {
     // GS V with the partial cut (flags 9: short feed, partial cut).
     ParametrosImpressao p;
-    const std::string comCorte = comandos(amostra(kPR), emissaoPadrao(), {}, p);
+    const std::string comCorte = comandos(lerAmostra(kPR), emissaoPadrao(), {}, p);
     p.opcoesLeiaute = ParametrosImpressao::SEM_CORTE;
-    const std::string semCorte = comandos(amostra(kPR), emissaoPadrao(), {}, p);
+    const std::string semCorte = comandos(lerAmostra(kPR), emissaoPadrao(), {}, p);
     EXPECT_GT(contar(comCorte, "\x1dV"), contar(semCorte, "\x1dV"));
 }
 

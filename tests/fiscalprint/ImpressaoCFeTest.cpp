@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "PrinterEmulator.h"
+#include "AmostrasFiscais.h"
 #include "TestSupport.h"
 #include "config/TextosConsulta.h"
 #include "fiscalprint/ImpressaoCFe.h"
@@ -30,16 +31,7 @@ const char* const kVenda8 = "cfe-sale-hom-1item-v008.xml";
 const char* const kCanc6 = "cfe-cancel-hom-v006.xml";
 const char* const kCanc7 = "cfe-cancel-hom-v007.xml";
 
-std::string amostra(const std::string& nome) { return rx457test::readFile(std::string(FISCAL_SAMPLES_DIR) + "/" + nome); }
-
 bool ehCancelamento(const std::string& xml) { return xml.find("<CFeCanc") != std::string::npos; }
-
-std::string trocar(std::string xml, const std::string& de, const std::string& para) {
-    const size_t a = xml.find(de);
-    EXPECT_NE(a, std::string::npos) << de;
-    if (a != std::string::npos) xml.replace(a, de.size(), para);
-    return xml;
-}
 
 size_t contar(const std::string& texto, const std::string& trecho) {
     size_t n = 0;
@@ -140,7 +132,7 @@ TEST_F(ImpressaoCFeTest, PaginasIguaisAsDeReferencia) {
         for (int largura : {512, 344}) {
             const std::string nome = std::string("cfe-") + c.nome + (largura == 512 ? "-80mm" : "-56mm") + ".bmp";
             SCOPED_TRACE(nome);
-            const std::string bmp = capturar(amostra(c.arquivo), largura, dir.file(nome));
+            const std::string bmp = capturar(lerAmostra(c.arquivo), largura, dir.file(nome));
             ASSERT_GT(bmp.size(), 130u);
             if (copia) rx457test::writeFile(std::string(copia) + "/" + nome, bmp);
             const std::string referencia = std::string(GOLDEN_DIR) + "/" + nome;
@@ -161,7 +153,7 @@ TEST_F(ImpressaoCFeTest, SimbolosLidosDaPagina) {
     for (const char* arquivo : {kVenda6, kVenda8, kCanc7})
         for (int largura : {512, 344}) {
             SCOPED_TRACE(std::string(arquivo) + " " + std::to_string(largura));
-            const std::string xml = amostra(arquivo);
+            const std::string xml = lerAmostra(arquivo);
             const std::string caminho = dir.file("pagina.bmp");
             capturar(xml, largura, caminho);
             const std::vector<std::string> lidos = lerSimbolos(caminho);
@@ -204,7 +196,7 @@ TEST_F(ImpressaoCFeTest, SimbolosLidosDaPagina) {
 }
 
 TEST_F(ImpressaoCFeTest, BlocosDaVendaNaOrdem) {
-    const std::string c = comandos(amostra(kVenda8));
+    const std::string c = comandos(lerAmostra(kVenda8));
     EXPECT_TRUE(emOrdem(c, {"COMERCIAL MODELO DA AMAZONIA LTDA", "CNPJ: 14.200.166/0001-66",
                             "Extrato N\xBA: 000000", "CUPOM FISCAL ELETR\xD4NICO - SAT", "= TESTE =",
                             "#|COD|DESC|QTD|UN|VL UN R$", "Produto com ST", "Total R$", "Dinheiro",
@@ -219,7 +211,7 @@ TEST_F(ImpressaoCFeTest, BlocosDaVendaNaOrdem) {
     EXPECT_NE(c.find("\x1D\x56"), std::string::npos);
     ParametrosImpressao semCorte;
     semCorte.opcoesLeiaute = ParametrosImpressao::SEM_CORTE;
-    EXPECT_EQ(comandos(amostra(kVenda8), semCorte).find("\x1D\x56"), std::string::npos);
+    EXPECT_EQ(comandos(lerAmostra(kVenda8), semCorte).find("\x1D\x56"), std::string::npos);
 }
 
 TEST_F(ImpressaoCFeTest, ConteudoDoBlocoDependeDoDocumento) {
@@ -229,7 +221,7 @@ TEST_F(ImpressaoCFeTest, ConteudoDoBlocoDependeDoDocumento) {
         std::vector<std::string> presentes;
         std::vector<std::string> ausentes;
     };
-    const std::string base = amostra(kVenda8);
+    const std::string base = lerAmostra(kVenda8);
     const std::string identificado = trocar(base, "<dest></dest>", "<dest><CPF>12345678901</CPF><xNome>Fulano</xNome></dest>");
     const std::string producao = trocar(base, "<tpAmb>2</tpAmb>", "<tpAmb>1</tpAmb>");
     const Caso casos[] = {
@@ -258,7 +250,7 @@ TEST_F(ImpressaoCFeTest, ConteudoDoBlocoDependeDoDocumento) {
 
 TEST_F(ImpressaoCFeTest, TextoDoQRCode) {
     CupomFiscalEletronico doc;
-    doc.lerXML(amostra(kVenda8));
+    doc.lerXML(lerAmostra(kVenda8));
     auto vp = impressora(512);
     ParametrosImpressao p;
     p.driver = vp.get();
@@ -273,7 +265,7 @@ TEST_F(ImpressaoCFeTest, TextoDoQRCode) {
 }
 
 TEST_F(ImpressaoCFeTest, Observacoes) {
-    std::string xml = amostra(kVenda8);
+    std::string xml = lerAmostra(kVenda8);
     const size_t a = xml.find("<infCpl>"), b = xml.find("</infCpl>");
     ASSERT_NE(a, std::string::npos);
     xml.replace(a, b - a, "<infCpl>um&lt;br/&gt;dois&lt;br /&gt;tres|quatro");
@@ -289,13 +281,13 @@ TEST_F(ImpressaoCFeTest, Observacoes) {
         EXPECT_EQ(bytes.find("tres|quatro"), std::string::npos);
     }
     // Placeholder entries of the tax authority observations are not printed.
-    const std::string canc = comandos(amostra(kCanc6));
+    const std::string canc = comandos(lerAmostra(kCanc6));
     EXPECT_EQ(canc.find("xTexto1"), std::string::npos);
     EXPECT_EQ(canc.find("xCampo1"), std::string::npos);
 }
 
 TEST_F(ImpressaoCFeTest, CancelamentoNaOrdem) {
-    const std::string c = comandos(amostra(kCanc7));
+    const std::string c = comandos(lerAmostra(kCanc7));
     EXPECT_TRUE(emOrdem(c, {"CUPOM FISCAL ELETR\xD4NICO - SAT CANCELAMENTO",
                             "DADOS DO CUPOM FISCAL ELETR\xD4NICO CANCELADO", "TOTAL", "R$ 1,85",
                             "18/08/2021 12:00:30", "3521 0814 2001 6600 0166 5990 0023 8290 0003 9106 6135",
@@ -310,7 +302,7 @@ TEST_F(ImpressaoCFeTest, MaisDeQuinhentosItensNaoImprimeNada) {
     ParametrosImpressao p;
     p.driver = vp.get();
     CupomFiscalEletronico doc;
-    doc.lerXML(amostra(kVenda8));
+    doc.lerXML(lerAmostra(kVenda8));
     doc.quantidadeItens = 501;
     ImpressaoCFeSaida saida(&doc, p);
     vp->iniciarTrabalho();
