@@ -470,30 +470,81 @@ TEST(PrinterEmulator, PngThroughConvert)
     EXPECT_NE(info.find("gray(0)"), std::string::npos) << info;
 }
 
+// The command-line tool run as a child process, its stdin and stdout on pipes.
+class Ferramenta {
+public:
+    explicit Ferramenta(std::vector<std::string> argumentos) {
+        int paraFilho[2], doFilho[2];
+        if (::pipe(paraFilho) != 0 || ::pipe(doFilho) != 0) return;
+        pid_ = ::fork();
+        if (pid_ == 0) {
+            ::dup2(paraFilho[0], 0);
+            ::dup2(doFilho[1], 1);
+            ::close(paraFilho[1]);
+            ::close(doFilho[0]);
+            std::vector<char*> argv{const_cast<char*>(EMULATOR_EXE)};
+            for (std::string& a : argumentos) argv.push_back(a.data());
+            argv.push_back(nullptr);
+            ::execv(EMULATOR_EXE, argv.data());
+            ::_exit(127);
+        }
+        ::close(paraFilho[0]);
+        ::close(doFilho[1]);
+        entrada_ = paraFilho[1];
+        saida_ = doFilho[0];
+    }
+    ~Ferramenta() {
+        fecharEntrada();
+        if (saida_ >= 0) ::close(saida_);
+        if (pid_ > 0 && !terminou_) {
+            ::kill(pid_, SIGKILL);
+            ::waitpid(pid_, nullptr, 0);
+        }
+    }
+
+    bool iniciou() const { return pid_ > 0 && entrada_ >= 0 && saida_ >= 0; }
+    pid_t pid() const { return pid_; }
+    std::string lerLinha() {
+        std::string linha;
+        char c;
+        while (::read(saida_, &c, 1) == 1 && c != '\n') linha.push_back(c);
+        return linha;
+    }
+    bool escrever(const std::string& texto) {
+        return ::write(entrada_, texto.data(), texto.size()) == ssize_t(texto.size());
+    }
+    void fecharEntrada() {
+        if (entrada_ >= 0) ::close(entrada_);
+        entrada_ = -1;
+    }
+    // True when the tool exited by itself with status 0 within 3 s.
+    bool saiuComSucesso() {
+        int status = 0;
+        pid_t fim = 0;
+        for (int i = 0; i < 300 && fim == 0; ++i) {
+            fim = ::waitpid(pid_, &status, WNOHANG);
+            if (fim == 0) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        if (fim == 0) return false;
+        terminou_ = true;
+        return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    }
+
+private:
+    pid_t pid_ = -1;
+    int entrada_ = -1, saida_ = -1;
+    bool terminou_ = false;
+};
+
 // The command-line tool: the path on the first line, the page written when it goes quiet.
 TEST(EmulatorTool, ExitsAfterQuietAndWritesThePage)
 {
     rx457test::TempDir dir;
     const std::string out = dir.file("page.bmp");
-    int toChild[2], fromChild[2];
-    ASSERT_EQ(::pipe(toChild), 0);
-    ASSERT_EQ(::pipe(fromChild), 0);
-    pid_t pid = ::fork();
-    ASSERT_GE(pid, 0);
-    if (pid == 0) {
-        ::dup2(toChild[0], 0);
-        ::dup2(fromChild[1], 1);
-        ::close(toChild[1]);
-        ::close(fromChild[0]);
-        ::execl(EMULATOR_EXE, EMULATOR_EXE, "--out", out.c_str(), "--quiet-exit", "200",
-                "--model", "TESTE", "--status", "1=0x1E", "--stdin-control", (char*)nullptr);
-        ::_exit(127);
-    }
-    ::close(toChild[0]);
-    ::close(fromChild[1]);
-    std::string line;
-    char c;
-    while (::read(fromChild[0], &c, 1) == 1 && c != '\n') line.push_back(c);
+    Ferramenta ferramenta({"--out", out, "--quiet-exit", "200", "--model", "TESTE", "--status", "1=0x1E",
+                           "--stdin-control"});
+    ASSERT_TRUE(ferramenta.iniciou());
+    const std::string line = ferramenta.lerLinha();
     ASSERT_EQ(line.rfind("/dev/", 0), 0u) << line;
     {
         Host host(line);
@@ -501,27 +552,12 @@ TEST(EmulatorTool, ExitsAfterQuietAndWritesThePage)
         EXPECT_EQ(host.query({0x1D, 0x49, 'C'}), withCode(0x5F, "TESTE"));
         EXPECT_EQ(host.query({0x10, 0x04, 1}, 1), Bytes{0x1E});
         // A control command answered on stdout.
-        ASSERT_EQ(::write(toChild[1], "status 1 0x16\n", 14), 14);
-        std::string reply;
-        while (::read(fromChild[0], &c, 1) == 1 && c != '\n') reply.push_back(c);
-        EXPECT_EQ(reply, "ok");
+        ASSERT_TRUE(ferramenta.escrever("status 1 0x16\n"));
+        EXPECT_EQ(ferramenta.lerLinha(), "ok");
         EXPECT_EQ(host.query({0x10, 0x04, 1}, 1), Bytes{0x16});
         ASSERT_TRUE(host.send(raster(0, 1, 2, {0xAA, 0x55}) + Bytes{0x1D, 0x56, 0x31}));
     }
-    int status = 0;
-    pid_t done = 0;
-    for (int i = 0; i < 300 && done == 0; ++i) {
-        done = ::waitpid(pid, &status, WNOHANG);
-        if (done == 0) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    if (done == 0) {
-        ::kill(pid, SIGKILL);
-        ::waitpid(pid, &status, 0);
-        FAIL() << "the emulator did not exit after going quiet";
-    }
-    ::close(toChild[1]);
-    ::close(fromChild[0]);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    ASSERT_TRUE(ferramenta.saiuComSucesso()) << "the emulator did not exit cleanly after going quiet";
     Bytes bmp = rx457test::readBytes(out);
     ASSERT_EQ(bmp.size(), 130u + 8);
     EXPECT_EQ(int32_t(le32(bmp, 22)), -2);
@@ -532,40 +568,12 @@ TEST(EmulatorTool, ExitsAfterQuietAndWritesThePage)
 TEST(EmulatorTool, StopsWhenStdinClosesAndOnSigterm)
 {
     for (bool bySignal : {false, true}) {
-        int toChild[2], fromChild[2];
-        ASSERT_EQ(::pipe(toChild), 0);
-        ASSERT_EQ(::pipe(fromChild), 0);
-        pid_t pid = ::fork();
-        ASSERT_GE(pid, 0);
-        if (pid == 0) {
-            ::dup2(toChild[0], 0);
-            ::dup2(fromChild[1], 1);
-            ::close(toChild[1]);
-            ::close(fromChild[0]);
-            if (bySignal) ::execl(EMULATOR_EXE, EMULATOR_EXE, (char*)nullptr);
-            else ::execl(EMULATOR_EXE, EMULATOR_EXE, "--stdin-control", (char*)nullptr);
-            ::_exit(127);
-        }
-        ::close(toChild[0]);
-        ::close(fromChild[1]);
-        char c;
-        while (::read(fromChild[0], &c, 1) == 1 && c != '\n') {
-        }
-        if (bySignal) ::kill(pid, SIGTERM);
-        ::close(toChild[1]);
-        int status = 0;
-        pid_t done = 0;
-        for (int i = 0; i < 300 && done == 0; ++i) {
-            done = ::waitpid(pid, &status, WNOHANG);
-            if (done == 0) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        if (done == 0) {
-            ::kill(pid, SIGKILL);
-            ::waitpid(pid, &status, 0);
-        }
-        ::close(fromChild[0]);
-        EXPECT_NE(done, 0) << bySignal;
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << bySignal;
+        Ferramenta ferramenta(bySignal ? std::vector<std::string>{} : std::vector<std::string>{"--stdin-control"});
+        ASSERT_TRUE(ferramenta.iniciou());
+        ferramenta.lerLinha();
+        if (bySignal) ::kill(ferramenta.pid(), SIGTERM);
+        ferramenta.fecharEntrada();
+        EXPECT_TRUE(ferramenta.saiuComSucesso()) << bySignal;
     }
 }
 
