@@ -87,7 +87,7 @@ namespace {
 // Fields of prod, in the order their bits are kept while reading.
 enum CampoProd { cProd, cEAN, xProd, NCM, CEST, CFOP, uCom, qCom, vUnCom, indRegra, vDesc, vOutro, vRatDesc, vRatAcr, vProd };
 
-int campoProd(const std::string& n)
+int campoProd(std::string_view n)
 {
     switch (n.size()) {
     case 3:

@@ -3,7 +3,12 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
+#include <stdexcept>
+#include <utility>
+#include <vector>
 
+#include "xml/NodeMemory.h"
 #include "xml/XML.h"
 
 namespace XML {
@@ -13,8 +18,6 @@ constinit NullHolder nullHolder;
 }
 
 namespace {
-
-const std::string emptyString;
 
 // Bumped whenever a node leaves a live tree or a tree is destroyed, so that the sibling
 // lookup cache below never follows a pointer into freed or rearranged nodes.
@@ -32,9 +35,9 @@ struct SiblingCache {
 };
 thread_local SiblingCache siblingCache;
 
-std::string convert(const std::string& text, Converter converter)
+std::string convert(std::string_view text, Converter converter)
 {
-    return converter ? converter(text) : text;
+    return converter ? converter(std::string(text)) : std::string(text);
 }
 
 void indentTo(std::string& out, int depth)
@@ -43,7 +46,7 @@ void indentTo(std::string& out, int depth)
 }
 
 // CDATA content cannot hold "]]>": such a text is split over two sections.
-std::string cdataSection(const std::string& text)
+std::string cdataSection(std::string_view text)
 {
     std::string out = "<![CDATA[";
     std::size_t from = 0;
@@ -77,18 +80,18 @@ _Node::~_Node()
 }
 
 int _Node::kind() const { return 0; }
-const std::string& _Node::name() const { return emptyString; }
-const std::string& _Node::value() const { return emptyString; }
+std::string_view _Node::name() const { return {}; }
+std::string_view _Node::value() const { return {}; }
 _Node& _Node::firstAttribute() const { return nullNode(); }
-_Node& _Node::attribute(const std::string&) const { return nullNode(); }
+_Node& _Node::attribute(std::string_view) const { return nullNode(); }
 _Node* _Node::detach() { return &nullNode(); }
 
 std::string _Node::toString(Converter converter) const
 {
-    const std::string& n = name();
+    const std::string_view n = name();
     if (n.empty()) return {};
     const std::string cn = convert(n, converter);
-    const std::string& v = value();
+    const std::string_view v = value();
     if (v.empty()) return "<" + cn + "/>";
     return "<" + cn + ">" + escapeText(convert(v, converter), false) + "</" + cn + ">";
 }
@@ -120,9 +123,9 @@ std::string _Node::toStringTree(bool indent, Converter converter) const
         if (container) {
             const auto* e = static_cast<const Element*>(n);
             std::string open = e->openTag(converter);
-            if (!e->text_.empty())
-                open += e->cdata ? cdataSection(convert(e->text_, converter))
-                                 : escapeText(convert(e->text_, converter), false);
+            const std::string_view text = e->value();
+            if (!text.empty())
+                open += e->cdata ? cdataSection(convert(text, converter)) : escapeText(convert(text, converter), false);
             piece(open, depth);
         } else {
             piece(n->toString(converter), depth);
@@ -166,13 +169,14 @@ _Node& _Node::append(_Node* node)
             c->unlink();
             append(c);
         }
-        if (node->onHeap_) delete node;
+        if (node->storage_ == Storage::detached) delete node;
         return *this;
     }
     if (node->kind() == 3) {
         rejectNode(node);
         return *this;
     }
+    node = prepareForLink(node, arena());
     if (exists(node->parent) || exists(node->previous) || exists(node->next)) node->unlink();
     linkChild(node);
     return *this;
@@ -192,7 +196,7 @@ _Node& _Node::find(std::string_view path) const
         if (len == 0) return nullNode();
         const _Node* found = nul;
         for (const _Node* c = cur->firstChild; c != nul; c = c->next) {
-            const std::string& n = c->name();
+            const std::string_view n = c->name();
             if (n.size() == len && n[0] == p[0] && std::memcmp(n.data(), p, len) == 0) {
                 found = c;
                 break;
@@ -217,7 +221,7 @@ _Node& _Node::sibling(int n) const
         cur = cache.node;
         i = cache.index;
     }
-    const std::string& own = name();
+    const std::string_view own = name();
     while (i < n) {
         const _Node* nx = cur->next;
         if (!exists(nx) || nx->name() != own) return nullNode();
@@ -263,8 +267,56 @@ const _Node& _Node::readChar(char& target) const
     return *this;
 }
 
-// atoll without its undefined behaviour on overflow: strtoll saturates at the limits.
-long long _Node::parseInt64(const std::string& text) { return std::strtoll(text.c_str(), nullptr, 10); }
+long long _Node::parseInt64(std::string_view text) noexcept
+{
+    std::size_t i = 0;
+    const std::size_t n = text.size();
+    while (i < n && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) ++i;
+    bool negative = false;
+    if (i < n && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+    // Accumulated as a negative number, whose range includes LLONG_MIN.
+    long long v = 0;
+    for (; i < n && text[i] >= '0' && text[i] <= '9'; ++i) {
+        const int d = text[i] - '0';
+        if (v < (LLONG_MIN + d) / 10) return negative ? LLONG_MIN : LLONG_MAX;
+        v = v * 10 - d;
+    }
+    if (negative) return v;
+    return v == LLONG_MIN ? LLONG_MAX : -v;
+}
+
+detail::Arena* _Node::arena() const noexcept
+{
+    if (parsed()) return detail::Arena::of(this);
+    if (kind() == 1) return static_cast<const Document*>(this)->arena_;
+    return nullptr;
+}
+
+void _Node::assignString(const char*& data, std::uint32_t& size, std::string_view text)
+{
+    if (text.size() > UINT32_MAX) throw std::length_error("XML text too long");
+    const char* fresh = detail::emptyChars;
+    if (!text.empty()) {
+        char* p;
+        if (parsed()) {
+            p = detail::Arena::of(this)->allocateText(text.size());
+        } else {
+            p = new char[text.size()];
+        }
+        std::memcpy(p, text.data(), text.size());
+        fresh = p;
+    }
+    releaseString(data, size);
+    data = fresh;
+    size = static_cast<std::uint32_t>(text.size());
+}
+
+void _Node::releaseString(const char*& data, std::uint32_t& size) noexcept
+{
+    if (size != 0 && !parsed()) delete[] data;
+    data = detail::emptyChars;
+    size = 0;
+}
 
 void _Node::rejectNode(_Node* node) noexcept
 {
@@ -354,15 +406,90 @@ _Node* _Node::adopt(_Node* copy) noexcept
 {
     unlink();
     moveChildrenTo(*copy);
-    copy->onHeap_ = true;
+    copy->storage_ = Storage::detached;
     return copy;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Copies of parsed nodes
+
+// Heap copies of parsed nodes, for the trees they are moved into.
+class NodeCopy {
+public:
+    // The node alone: strings and attributes, no children.
+    static _Node* one(const _Node& n)
+    {
+        switch (n.kind()) {
+        case 2: {
+            const auto& src = static_cast<const Element&>(n);
+            auto copy = std::make_unique<Element>();
+            copy->setName(src.name());
+            copy->setText(src.value());
+            copy->cdata = src.cdata;
+            copyAttributes(src, *copy);
+            return finish(copy.release());
+        }
+        case 3: return finish(new Attribute(n.name(), n.value()));
+        case 6: return finish(new Comment(static_cast<const Comment&>(n).text()));
+        case 7: {
+            auto copy = std::make_unique<ProcessingInstruction>(n.name());
+            copyAttributes(static_cast<const ProcessingInstruction&>(n), *copy);
+            return finish(copy.release());
+        }
+        default: return finish(new Element);  // a parser makes no other kind
+        }
+    }
+
+    // The node with its whole subtree, copied without recursion.
+    static _Node* tree(const _Node& n)
+    {
+        std::unique_ptr<_Node> root(one(n));
+        std::vector<std::pair<const _Node*, _Node*>> todo{{&n, root.get()}};
+        while (!todo.empty()) {
+            auto [from, to] = todo.back();
+            todo.pop_back();
+            for (const _Node* c = from->firstChild; exists(c); c = c->next) {
+                _Node* cc = one(*c);
+                to->linkChild(cc);
+                if (exists(c->firstChild)) todo.push_back({c, cc});
+            }
+        }
+        return root.release();
+    }
+
+private:
+    static _Node* finish(_Node* n) noexcept
+    {
+        n->storage_ = _Node::Storage::detached;
+        return n;
+    }
+    template <int K, class T>
+    static void copyAttributes(const TElement<K, T>& from, TElement<K, T>& to)
+    {
+        for (const _Node* a = from.firstAttribute_; exists(a); a = a->next) to.append(one(*a));
+    }
+};
+
+_Node* _Node::prepareForLink(_Node* node, detail::Arena* targetArena)
+{
+    if (node->parsed()) {
+        if (detail::Arena::of(node) == targetArena) return node;  // moved inside its own tree
+        _Node* copy = node->kind() == 3 ? NodeCopy::one(*node) : NodeCopy::tree(*node);
+        if (node->kind() == 3)
+            static_cast<Attribute*>(node)->unlinkAttribute();
+        else
+            node->unlink();
+        node = copy;
+    }
+    if (targetArena) targetArena->markMixed();
+    return node;
 }
 
 // ---------------------------------------------------------------------------------------------
 // TElement
 
 template <int K, class T>
-TElement<K, T>::TElement() noexcept : firstAttribute_(&nullNode()), lastAttribute_(&nullNode())
+TElement<K, T>::TElement() noexcept : firstAttribute_(&nullNode())
 {
 }
 
@@ -376,11 +503,10 @@ TElement<K, T>::~TElement()
         a->parent = a->next = a->previous = nul;
         delete a;
     }
-    lastAttribute_ = nul;
 }
 
 template <int K, class T>
-_Node& TElement<K, T>::attribute(const std::string& name) const
+_Node& TElement<K, T>::attribute(std::string_view name) const
 {
     for (_Node* a = firstAttribute_; exists(a); a = a->next)
         if (a->name() == name) return *a;
@@ -393,22 +519,27 @@ _Node& TElement<K, T>::append(_Node* node)
     _Node* nul = &nullNode();
     if (node == nullptr || node == nul) return *this;
     if (node->kind() != 3) return _Node::append(node);
-    if (exists(node->parent) || exists(node->previous)) {
-        // Taken from another element or from the middle of a chain: move that attribute alone.
-        static_cast<Attribute*>(node)->unlinkAttribute();
-        node->next = nul;
-    }
-    if (lastAttribute_ != nul) {
-        lastAttribute_->next = node;
-        node->previous = lastAttribute_;
+    detail::Arena* here = this->arena();
+    if (node->parsed() && detail::Arena::of(node) != here) {
+        node = _Node::prepareForLink(node, here);
     } else {
+        if (exists(node->parent) || exists(node->previous)) {
+            // Taken from another element or from the middle of a chain: move that attribute alone.
+            static_cast<Attribute*>(node)->unlinkAttribute();
+            node->next = nul;
+        }
+        if (!node->parsed() && here) here->markMixed();
+    }
+    _Node* last = firstAttribute_;
+    if (last == nul) {
         firstAttribute_ = node;
         node->previous = nul;
+    } else {
+        while (last->next != nul) last = last->next;
+        last->next = node;
+        node->previous = last;
     }
-    for (_Node* a = node; a != nul; a = a->next) {
-        a->parent = this;
-        lastAttribute_ = a;
-    }
+    for (_Node* a = node; a != nul; a = a->next) a->parent = this;
     return *this;
 }
 
@@ -425,7 +556,7 @@ void TElement<K, T>::moveAttributesTo(TElement& target) noexcept
 {
     _Node* nul = &nullNode();
     _Node* chain = firstAttribute_;
-    firstAttribute_ = lastAttribute_ = nul;
+    firstAttribute_ = nul;
     if (chain == nul) return;
     for (_Node* a = chain; a != nul; a = a->next) a->parent = nul;
     target.append(chain);
@@ -450,12 +581,26 @@ template class TElement<7, ProcessingInstruction>;
 
 Document::~Document() { clear(); }
 
-void Document::clear() noexcept { deleteChildren(); }
+void Document::clear() noexcept
+{
+    if (arena_ && !arena_->mixed()) {
+        // Every node below was made by the parser and owns nothing: the memory goes at once.
+        if (exists(firstChild)) structureChanged();
+        firstChild = lastChild_ = &nullNode();
+    } else {
+        deleteChildren();
+    }
+    delete arena_;
+    arena_ = nullptr;
+}
 
 _Node* Document::detach()
 {
-    if (onHeap_) return this;
-    return adopt(new Document);
+    if (storage_ == Storage::detached) return this;
+    auto* copy = new Document;
+    copy->arena_ = arena_;
+    arena_ = nullptr;
+    return adopt(copy);
 }
 
 std::string Document::toString(Converter converter) const { return toStringTree(false, converter); }
@@ -469,7 +614,11 @@ std::string Document::toStringTree(bool indent, Converter converter) const
 // ---------------------------------------------------------------------------------------------
 // Attribute
 
-Attribute::Attribute(std::string name, std::string value) : name_(std::move(name)), value_(std::move(value)) {}
+Attribute::Attribute(std::string_view name, std::string_view value)
+{
+    setName(name);
+    setValue(value);
+}
 
 Attribute::~Attribute()
 {
@@ -485,6 +634,8 @@ Attribute::~Attribute()
         }
     }
     unlinkAttribute();
+    releaseString(name_, nameSize_);
+    releaseString(value_, valueSize_);
 }
 
 void Attribute::unlinkAttribute() noexcept
@@ -494,11 +645,9 @@ void Attribute::unlinkAttribute() noexcept
         if (parent->kind() == 2) {
             auto* e = static_cast<TElement<2, Element>*>(parent);
             if (e->firstAttribute_ == this) e->firstAttribute_ = next;
-            if (e->lastAttribute_ == this) e->lastAttribute_ = previous;
         } else if (parent->kind() == 7) {
             auto* e = static_cast<TElement<7, ProcessingInstruction>*>(parent);
             if (e->firstAttribute_ == this) e->firstAttribute_ = next;
-            if (e->lastAttribute_ == this) e->lastAttribute_ = previous;
         }
     }
     if (previous != nul) previous->next = next;
@@ -510,11 +659,20 @@ _Node* Attribute::detach()
 {
     _Node* nul = &nullNode();
     if (exists(parent)) unlinkAttribute();
-    if (onHeap_) return this;
-    auto* copy = new Attribute(std::move(name_), std::move(value_));
-    name_.clear();
-    value_.clear();
-    copy->onHeap_ = true;
+    if (storage_ == Storage::detached) return this;
+    Attribute* copy;
+    if (parsed()) {
+        copy = static_cast<Attribute*>(NodeCopy::one(*this));
+        name_ = value_ = detail::emptyChars;
+        nameSize_ = valueSize_ = 0;
+    } else {
+        copy = new Attribute;
+        std::swap(copy->name_, name_);
+        std::swap(copy->nameSize_, nameSize_);
+        std::swap(copy->value_, value_);
+        std::swap(copy->valueSize_, valueSize_);
+        copy->storage_ = Storage::detached;
+    }
     // The copy takes this attribute's place at the head of its chain.
     if (previous != nul) {
         previous->next = next;
@@ -529,7 +687,7 @@ _Node* Attribute::detach()
 
 std::string Attribute::toStringSingle(Converter converter) const
 {
-    return convert(name_, converter) + "=\"" + escapeText(convert(value_, converter), true) + "\"";
+    return convert(name(), converter) + "=\"" + escapeText(convert(value(), converter), true) + "\"";
 }
 
 std::string Attribute::toString(Converter converter) const
@@ -551,9 +709,16 @@ _Node& Attribute::append(_Node* node)
         return *this;
     }
     if (exists(parent)) return parent->append(node);
+    // A parsed attribute out of its element is never deleted on its own: it takes no chain.
+    if (parsed()) {
+        rejectNode(node);
+        return *this;
+    }
     for (const _Node* a = this; a != nul; a = a->next)
         if (a == node) return *this;  // already in this chain
-    if (exists(node->parent) || exists(node->previous)) {
+    if (node->parsed()) {
+        node = prepareForLink(node, nullptr);
+    } else if (exists(node->parent) || exists(node->previous)) {
         static_cast<Attribute*>(node)->unlinkAttribute();
     }
     _Node* last = this;
@@ -566,50 +731,73 @@ _Node& Attribute::append(_Node* node)
 // ---------------------------------------------------------------------------------------------
 // Element
 
-Element::Element(std::string name, std::string text, _Node* attributes) : name_(std::move(name)), text_(std::move(text))
+namespace {
+
+// A text written "<![CDATA[...]]>" given to a constructor stands for its content in that form.
+std::string_view cdataContent(std::string_view text, bool& cdata)
 {
-    takeCdataMarkers();
+    if (text.size() >= 12 && text.starts_with("<![CDATA[") && text.ends_with("]]>")) {
+        cdata = true;
+        return text.substr(9, text.size() - 12);
+    }
+    return text;
+}
+
+}  // namespace
+
+Element::Element(std::string_view name, std::string_view text, _Node* attributes)
+{
+    setName(name);
+    setText(cdataContent(text, cdata));
     setAttributes(attributes);
 }
 
-Element::Element(std::string name, std::string text, _Node& attributes) : name_(std::move(name)), text_(std::move(text))
+Element::Element(std::string_view name, std::string_view text, _Node& attributes)
 {
-    takeCdataMarkers();
+    setName(name);
+    setText(cdataContent(text, cdata));
     if (attributes.kind() == 3) setAttributes(attributes.detach());
 }
 
-Element::~Element() = default;
-
-void Element::takeCdataMarkers()
+Element::~Element()
 {
-    if (text_.size() >= 12 && text_.starts_with("<![CDATA[") && text_.ends_with("]]>")) {
-        text_ = text_.substr(9, text_.size() - 12);
-        cdata = true;
-    }
+    releaseString(name_, nameSize_);
+    releaseString(text_, textSize_);
 }
 
 _Node* Element::detach()
 {
-    if (onHeap_) {
+    if (storage_ == Storage::detached) {
         unlink();
         return this;
     }
+    if (parsed()) {
+        _Node* copy = NodeCopy::tree(*this);
+        unlink();
+        // Left empty; the parsed children stay behind in the document's memory.
+        firstChild = lastChild_ = &nullNode();
+        firstAttribute_ = &nullNode();
+        name_ = text_ = detail::emptyChars;
+        nameSize_ = textSize_ = 0;
+        cdata = false;
+        return copy;
+    }
     auto* copy = new Element;
-    copy->name_ = std::move(name_);
-    copy->text_ = std::move(text_);
+    std::swap(copy->name_, name_);
+    std::swap(copy->nameSize_, nameSize_);
+    std::swap(copy->text_, text_);
+    std::swap(copy->textSize_, textSize_);
     copy->cdata = cdata;
-    name_.clear();
-    text_.clear();
     cdata = false;
     moveAttributesTo(*copy);
     return adopt(copy);
 }
 
-bool Element::isEmpty() const { return text_.empty() && !exists(firstChild); }
+bool Element::isEmpty() const { return textSize_ == 0 && !exists(firstChild); }
 
 std::string Element::openTag(Converter converter) const
 {
-    std::string out = "<" + convert(name_, converter);
+    std::string out = "<" + convert(name(), converter);
     const bool attrs = exists(firstAttribute_);
     if (attrs) {
         out += ' ';
@@ -626,7 +814,7 @@ std::string Element::openTag(Converter converter) const
 std::string Element::closeTag(Converter converter) const
 {
     if (isEmpty()) return {};
-    return "</" + convert(name_, converter) + ">";
+    return "</" + convert(name(), converter) + ">";
 }
 
 std::string Element::toString(Converter converter) const
@@ -634,9 +822,9 @@ std::string Element::toString(Converter converter) const
     std::string out = openTag(converter);
     if (isEmpty()) return out;
     if (cdata)
-        out += cdataSection(convert(text_, converter));
+        out += cdataSection(convert(value(), converter));
     else
-        out += escapeText(convert(text_, converter), false);
+        out += escapeText(convert(value(), converter), false);
     out += closeTag(converter);
     return out;
 }
@@ -644,55 +832,75 @@ std::string Element::toString(Converter converter) const
 // ---------------------------------------------------------------------------------------------
 // Comment
 
-Comment::Comment(std::string text) : text_(std::move(text)) {}
-Comment::~Comment() = default;
+Comment::Comment(std::string_view text) { assignString(text_, textSize_, text); }
+
+Comment::~Comment() { releaseString(text_, textSize_); }
 
 _Node* Comment::detach()
 {
-    if (onHeap_) {
+    if (storage_ == Storage::detached) {
         unlink();
         return this;
     }
-    auto* copy = new Comment(std::move(text_));
-    text_.clear();
+    if (parsed()) {
+        _Node* copy = NodeCopy::one(*this);
+        unlink();
+        text_ = detail::emptyChars;
+        textSize_ = 0;
+        return copy;
+    }
+    auto* copy = new Comment;
+    std::swap(copy->text_, text_);
+    std::swap(copy->textSize_, textSize_);
     return adopt(copy);
 }
 
 std::string Comment::toString(Converter converter) const
 {
-    return "<!-- " + escapeText(convert(text_, converter), false) + " -->";
+    return "<!-- " + escapeText(convert(text(), converter), false) + " -->";
 }
 
 // ---------------------------------------------------------------------------------------------
 // ProcessingInstruction
 
-ProcessingInstruction::ProcessingInstruction(std::string target, _Node* attributes) : target_(std::move(target))
+ProcessingInstruction::ProcessingInstruction(std::string_view target, _Node* attributes)
 {
+    assignString(target_, targetSize_, target);
     setAttributes(attributes);
 }
 
-ProcessingInstruction::ProcessingInstruction(std::string target, _Node& attributes) : target_(std::move(target))
+ProcessingInstruction::ProcessingInstruction(std::string_view target, _Node& attributes)
 {
+    assignString(target_, targetSize_, target);
     if (attributes.kind() == 3) setAttributes(attributes.detach());
 }
 
-ProcessingInstruction::~ProcessingInstruction() = default;
+ProcessingInstruction::~ProcessingInstruction() { releaseString(target_, targetSize_); }
 
 _Node* ProcessingInstruction::detach()
 {
-    if (onHeap_) {
+    if (storage_ == Storage::detached) {
         unlink();
         return this;
     }
-    auto* copy = new ProcessingInstruction(std::move(target_));
-    target_.clear();
+    if (parsed()) {
+        _Node* copy = NodeCopy::one(*this);
+        unlink();
+        firstAttribute_ = &nullNode();
+        target_ = detail::emptyChars;
+        targetSize_ = 0;
+        return copy;
+    }
+    auto* copy = new ProcessingInstruction;
+    std::swap(copy->target_, target_);
+    std::swap(copy->targetSize_, targetSize_);
     moveAttributesTo(*copy);
     return adopt(copy);
 }
 
 std::string ProcessingInstruction::toString(Converter converter) const
 {
-    std::string out = "<?" + escapeText(convert(target_, converter), false);
+    std::string out = "<?" + escapeText(convert(name(), converter), false);
     if (exists(firstAttribute_)) {
         out += ' ';
         out += attributesToString(converter);

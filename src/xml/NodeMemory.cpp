@@ -1,115 +1,127 @@
-// Memory of the nodes: blocks shared by the nodes of one parse, or the ordinary heap.
+// Blocks of a parsed document's memory, and the ordinary heap for every other node.
+#include "xml/NodeMemory.h"
+
 #include <cstdlib>
+#include <cstring>
 #include <new>
 
-#include "xml/NodeMemory.h"
 #include "xml/XML.h"
-
-#if defined(__SANITIZE_ADDRESS__)
-#define RX457_XML_PLAIN_HEAP 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define RX457_XML_PLAIN_HEAP 1
-#endif
-#endif
 
 namespace XML::detail {
 
-// A block of node memory. 'live' counts allocations minus deletions once the block is closed
-// (it runs negative while nodes are still being carved from it), so the last deletion of a
-// closed block frees it. Like the tree itself, the nodes of one parse are used by one thread
-// at a time (any thread, handed over in order), so a plain counter is enough.
-struct Block {
-    long long live = 0;
-    std::size_t used = 0;
-    std::size_t capacity = 0;
-    long long carved = 0;
-    alignas(16) unsigned char data[1];
-};
-
 namespace {
 
-// Each node is preceded by the block it lives in (null: the ordinary heap).
-constexpr std::size_t header = 16;
+// Blocks of documents destroyed on this thread, kept for the next parse: handing them back to
+// the system after each document would make the next one fault every page in again.
+// The state itself has no destructor, so that documents destroyed late in the thread's exit
+// (static ones included) still find it; the reaper releases the blocks when the thread ends.
+struct FreeBlock {
+    FreeBlock* next;
+};
+struct BlockCache {
+    FreeBlock* top;
+    int count;
+    bool closed;
+};
+constexpr int cachedBlocks = 64;  // 2 MiB: a 500-item sale
 
-thread_local NodeArena* currentArena = nullptr;
+thread_local constinit BlockCache blockCache{nullptr, 0, false};
 
-constexpr std::size_t roundUp(std::size_t n) { return (n + 15) & ~std::size_t(15); }
+struct BlockReaper {
+    ~BlockReaper()
+    {
+        while (FreeBlock* b = blockCache.top) {
+            blockCache.top = b->next;
+            std::free(b);
+        }
+        blockCache.count = 0;
+        blockCache.closed = true;
+    }
+};
+thread_local BlockReaper blockReaper;
 
-void closeBlock(Block* b) noexcept
+void* takeCachedBlock() noexcept
 {
-    if (!b) return;
-    const long long carved = b->carved;
-    b->live += carved;
-    if (b->live == 0) std::free(b);
+    FreeBlock* b = blockCache.top;
+    if (!b) return nullptr;
+    blockCache.top = b->next;
+    --blockCache.count;
+    return b;
+}
+
+void cacheBlock(void* block) noexcept
+{
+    if (blockCache.closed || blockCache.count >= cachedBlocks) {
+        std::free(block);
+        return;
+    }
+    if (blockCache.count == 0) (void)&blockReaper;  // registers the reaper on this thread
+    auto* f = static_cast<FreeBlock*>(block);
+    f->next = blockCache.top;
+    blockCache.top = f;
+    ++blockCache.count;
 }
 
 }  // namespace
 
-NodeArena::NodeArena(std::size_t expectedBytes) noexcept : previous_(currentArena)
+Arena::~Arena()
 {
-    nextSize_ = expectedBytes < 8192 ? 8192 : expectedBytes > (1u << 20) ? (1u << 20) : expectedBytes;
-#ifndef RX457_XML_PLAIN_HEAP
-    currentArena = this;
-#endif
+    while (block_) {
+        Block* b = block_;
+        block_ = b->previous;
+        cacheBlock(b);
+    }
+    while (large_) {
+        Large* l = large_;
+        large_ = l->previous;
+        std::free(l);
+    }
 }
 
-NodeArena::~NodeArena()
+char* Arena::refill(std::size_t size)
 {
-#ifndef RX457_XML_PLAIN_HEAP
-    currentArena = previous_;
-#endif
-    closeBlock(block_);
-}
-
-void* NodeArena::allocate(std::size_t total)
-{
-    Block* b = block_;
-    if (!b || b->used + total > b->capacity) b = refill(total);
-    unsigned char* p = b->data + b->used;
-    b->used += total;
-    ++b->carved;
-    *reinterpret_cast<Block**>(p) = b;
-    return p + header;
-}
-
-Block* NodeArena::refill(std::size_t total)
-{
-    std::size_t size = nextSize_;
-    if (size < total) size = total;
-    auto* b = static_cast<Block*>(std::malloc(sizeof(Block) + size));
-    if (!b) throw std::bad_alloc();
-    new (b) Block;
-    b->capacity = size;
-    closeBlock(block_);
+    static_assert(sizeof(Block) <= 16);
+    if (size > blockSize - 16) throw std::bad_alloc();
+    void* raw = takeCachedBlock();
+    if (!raw) raw = std::aligned_alloc(blockSize, blockSize);
+    if (!raw) throw std::bad_alloc();
+    auto* b = new (raw) Block{this, block_};
     block_ = b;
-    if (nextSize_ < (1u << 20)) nextSize_ *= 2;
-    return b;
+    char* start = static_cast<char*>(raw) + 16;
+    end_ = static_cast<char*>(raw) + blockSize;
+    cur_ = start;
+    return start;
+}
+
+char* Arena::copyOf(const char* text, std::size_t size)
+{
+    char* p = allocateLarge(size);
+    if (size) std::memcpy(p, text, size);
+    return p;
+}
+
+char* Arena::allocateLarge(std::size_t size)
+{
+    void* raw = std::malloc(largeHeader + size);
+    if (!raw) throw std::bad_alloc();
+    large_ = new (raw) Large{large_};
+    return static_cast<char*>(raw) + largeHeader;
 }
 
 }  // namespace XML::detail
 
 namespace XML {
 
-void* _Node::operator new(std::size_t size)
-{
-    const std::size_t total = detail::roundUp(size + detail::header);
-    if (detail::NodeArena* a = detail::currentArena) return a->allocate(total);
-    auto* p = static_cast<unsigned char*>(::operator new(total));
-    *reinterpret_cast<detail::Block**>(p) = nullptr;
-    return p + detail::header;
-}
+void* _Node::operator new(std::size_t size) { return ::operator new(size); }
 
-void _Node::operator delete(void* p) noexcept
+void _Node::operator delete(void* p) noexcept { ::operator delete(p); }
+
+void _Node::operator delete(_Node* node, std::destroying_delete_t) noexcept
 {
-    if (!p) return;
-    unsigned char* base = static_cast<unsigned char*>(p) - detail::header;
-    detail::Block* b = *reinterpret_cast<detail::Block**>(base);
-    if (!b) {
-        ::operator delete(base);
-        return;
-    }
-    if (--b->live == 0) std::free(b);
+    if (!node) return;
+    const bool parsed = node->parsed();
+    node->~_Node();
+    if (!parsed) ::operator delete(static_cast<void*>(node));
 }
 
 }  // namespace XML

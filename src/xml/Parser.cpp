@@ -1,5 +1,6 @@
 // The forgiving single-pass parser: it never reports an error, it stops at the first thing it
 // cannot follow and keeps the tree built up to that point.
+#include <array>
 #include <bit>
 #include <cstdint>
 #include <cstring>
@@ -16,22 +17,59 @@ namespace XML {
 
 class ParserAccess {
 public:
-    static void markHeap(_Node* n) noexcept { n->onHeap_ = true; }
-    static void setAttributes(Element* e, _Node* chain) noexcept { e->setAttributes(chain); }
+    template <class T>
+    static T* make(detail::Arena& arena) noexcept(false)
+    {
+        T* n = new (arena.allocateNode(sizeof(T))) T;
+        n->storage_ = _Node::Storage::parsed;
+        return n;
+    }
+    static void setArena(Document& d, detail::Arena* a) noexcept { d.arena_ = a; }
     // A fresh chain of fresh attributes, linked by the parser itself.
-    static void giveAttributes(Element* e, Attribute* head, Attribute* tail) noexcept
+    static void giveAttributes(TElement<2, Element>* e, Attribute* head, Attribute* tail) noexcept
     {
         for (_Node* a = head; a != tail; a = a->next) a->parent = e;
         tail->parent = e;
         e->firstAttribute_ = head;
-        e->lastAttribute_ = tail;
+    }
+    static void giveAttributes(TElement<7, ProcessingInstruction>* e, Attribute* head, Attribute* tail) noexcept
+    {
+        for (_Node* a = head; a != tail; a = a->next) a->parent = e;
+        tail->parent = e;
+        e->firstAttribute_ = head;
     }
     // The parser only links fresh nodes under the node it is filling, so the checks of append
     // (cycles, nodes of other trees, attribute chains) never apply.
-    static void linkChild(_Node* parent, _Node* child) noexcept
+    static void linkChild(_Node* parent, _Node* child) noexcept { parent->linkChild(child); }
+    static void setName(Element* e, std::string_view s) noexcept
     {
-        child->onHeap_ = true;
-        parent->linkChild(child);
+        e->name_ = s.data();
+        e->nameSize_ = static_cast<std::uint32_t>(s.size());
+    }
+    static void setText(Element* e, std::string_view s) noexcept
+    {
+        e->text_ = s.data();
+        e->textSize_ = static_cast<std::uint32_t>(s.size());
+    }
+    static void setName(Attribute* a, std::string_view s) noexcept
+    {
+        a->name_ = s.data();
+        a->nameSize_ = static_cast<std::uint32_t>(s.size());
+    }
+    static void setValue(Attribute* a, std::string_view s) noexcept
+    {
+        a->value_ = s.data();
+        a->valueSize_ = static_cast<std::uint32_t>(s.size());
+    }
+    static void setText(Comment* c, std::string_view s) noexcept
+    {
+        c->text_ = s.data();
+        c->textSize_ = static_cast<std::uint32_t>(s.size());
+    }
+    static void setTarget(ProcessingInstruction* pi, std::string_view s) noexcept
+    {
+        pi->target_ = s.data();
+        pi->targetSize_ = static_cast<std::uint32_t>(s.size());
     }
 };
 
@@ -79,17 +117,13 @@ inline bool sameBytes(const char* a, const char* b, std::size_t n) noexcept
     return true;
 }
 
-// Owns the attributes read from a tag until an element takes them.
+// The attributes read from a tag until an element takes them (parsed nodes own nothing, so
+// a chain no element takes is simply forgotten).
 struct PendingAttributes {
     Attribute* head = nullptr;
     Attribute* tail = nullptr;
 
-    ~PendingAttributes() { clear(); }
-    void clear() noexcept
-    {
-        delete head;  // a standalone chain's head deletes its followers
-        head = tail = nullptr;
-    }
+    void clear() noexcept { head = tail = nullptr; }
     void add(Attribute* a) noexcept
     {
         if (!head) {
@@ -100,30 +134,26 @@ struct PendingAttributes {
             tail = a;
         }
     }
-    Attribute* release() noexcept
-    {
-        Attribute* h = head;
-        head = tail = nullptr;
-        return h;
-    }
 };
 
 class Parser {
 public:
-    Parser(Document& doc, std::string_view text, Converter converter) : doc_(doc), text_(text), converter_(converter) {}
+    Parser(Document& doc, detail::Arena& arena, std::string_view text, Converter converter)
+        : doc_(doc), arena_(arena), text_(text), copy_(arena.copyOf(text.data(), text.size())), converter_(converter)
+    {
+    }
 
     void run()
     {
-        stack_.reserve(64);
-        stack_.push_back({&doc_, {}});
+        stack_[0] = {&doc_, {}};
+        depth_ = 1;
         for (;;) {
             if (step()) continue;
             // The level on top of the stack has ended; its element must now be closed by the
             // parent level, or the parent level ends as well.
             for (;;) {
-                if (stack_.size() == 1) return;
-                const std::string_view name = stack_.back().name;
-                stack_.pop_back();
+                if (depth_ == 1) return;
+                const std::string_view name = stack_[--depth_].name;
                 if (closes(name)) break;
             }
         }
@@ -131,17 +161,23 @@ public:
 
 private:
     Document& doc_;
+    detail::Arena& arena_;
     std::string_view text_;
+    // The text again, in the document's memory: the nodes' strings are the pieces of it they
+    // come from, converted where they lie. Parsing reads only text_, which stays as written.
+    char* const copy_;
     Converter converter_;
     // Open elements with their names as written (the tree holds them converted).
     struct Open {
         _Node* node;
         std::string_view name;
     };
-    std::vector<Open> stack_;
+    // The document, then the open elements; one more level than maxDepth is never opened.
+    std::array<Open, maxDepth + 1> stack_;
+    std::size_t depth_ = 0;
     std::size_t cur_ = 0;
     PendingAttributes pending_;
-    // The last search for '<': no '<' lies in [ltFrom_, ltAt_).
+    // The last search for '<': from ltFrom_, found at ltAt_ (npos: none).
     std::size_t ltFrom_ = npos;
     std::size_t ltAt_ = npos;
 
@@ -149,10 +185,10 @@ private:
     // spot repeat this search; remembering the last answer keeps that linear.
     std::size_t nextLt(std::size_t pos)
     {
-        if (ltFrom_ != npos && pos >= ltFrom_ && pos <= ltAt_) return ltAt_ >= text_.size() ? npos : ltAt_;
+        if (pos == ltFrom_) return ltAt_;
         const std::size_t at = findChar('<', pos, text_.size());
         ltFrom_ = pos;
-        ltAt_ = at == npos ? text_.size() : at;
+        ltAt_ = at;
         return at;
     }
 
@@ -212,74 +248,13 @@ private:
         return true;
     }
 
-    static bool isAscii(std::string_view s)
+    // s in the document's memory, unchanged.
+    std::string_view keep(std::string_view s)
     {
-        const char* p = s.data();
-        std::size_t n = s.size();
-        for (; n >= 8; p += 8, n -= 8) {
-            std::uint64_t w;
-            std::memcpy(&w, p, 8);
-            if (w & 0x8080808080808080ull) return false;
-        }
-        for (; n; ++p, --n)
-            if (static_cast<unsigned char>(*p) >= 0x80) return false;
-        return true;
-    }
-
-    std::string convert(std::string_view s) const
-    {
-        if (!converter_) return std::string(s);
-        if (converter_ == utf8ToLatin1) {
-            // Plain ASCII is the same in both encodings the fiscal files use; anything else
-            // is folded here directly, without a temporary copy.
-            if (isAscii(s)) return std::string(s);
-            return foldUtf8(s);
-        }
-        return converter_(std::string(s));
-    }
-
-    // utf8ToLatin1 on a view.
-    static std::string foldUtf8(std::string_view s)
-    {
-        std::string out;
-        out.resize(s.size());
-        char* o = out.data();
-        const std::size_t n = s.size();
-        for (std::size_t i = 0; i < n; ++i) {
-            const unsigned char c = static_cast<unsigned char>(s[i]);
-            if (c >= 0xC1 && c <= 0xC3 && i + 1 < n) {
-                const unsigned char f = static_cast<unsigned char>(s[i + 1]);
-                if ((f & 0xC0) == 0x80) {
-                    *o++ = static_cast<char>(((c << 6) | (f & 0x3F)) & 0xFF);
-                    ++i;
-                    continue;
-                }
-            }
-            *o++ = static_cast<char>(c);
-        }
-        out.resize(static_cast<std::size_t>(o - out.data()));
-        return out;
-    }
-
-    std::string textValue(std::string_view s) const
-    {
-        std::string t = convert(s);
-        if (t.find('&') != std::string::npos) return decodeEntities(t);
-        return t;
-    }
-
-    // convert(s) written straight into out.
-    void convertInto(std::string& out, std::string_view s) const
-    {
-        if (converter_ && converter_ != utf8ToLatin1) {
-            out = converter_(std::string(s));
-            return;
-        }
-        // The target is always fresh and empty: append() copies straight into it, where
-        // assign() would take the general (overlap-safe) replace path.
-        out.clear();
-        out.append(s.data(), s.size());
-        if (converter_ && !isAscii(s)) out.resize(detail::foldUtf8InPlace(out.data(), out.size()));
+        if (s.empty()) return {detail::emptyChars, 0};
+        char* p = arena_.allocateText(s.size());
+        std::memcpy(p, s.data(), s.size());
+        return {p, s.size()};
     }
 
     // Whether s holds bytes above 0x7F and whether it holds an '&', in one pass.
@@ -305,39 +280,48 @@ private:
         amp = a != 0 || ab;
     }
 
-    // textValue(s) written straight into out.
-    void textInto(std::string& out, std::string_view s) const
+    // The copy of s, a piece of text_: each piece becomes at most one string.
+    std::string_view copied(std::string_view s) const
     {
+        if (s.empty()) return {detail::emptyChars, 0};
+        return {copy_ + (s.data() - text_.data()), s.size()};
+    }
+
+    // s (a piece of text_) passed through the converter, then entity decoding when decode is
+    // set. The usual converter and the decoding only ever shrink a text, so they work on the
+    // piece's own copy.
+    std::string_view store(std::string_view s, bool decode)
+    {
+        if (s.empty()) return {detail::emptyChars, 0};
         if (converter_ && converter_ != utf8ToLatin1) {
-            out = textValue(s);
-            return;
+            std::string t = converter_(std::string(s));
+            if (decode && t.find('&') != std::string::npos) t = decodeEntities(t);
+            return keep(t);
         }
         bool high, amp;
         survey(s, high, amp);
-        out.clear();
-        out.append(s.data(), s.size());
+        char* p = copy_ + (s.data() - text_.data());
+        std::size_t n = s.size();
         // Folding never makes or removes an '&': it only writes bytes from 0x40 up.
-        if (converter_ && high) out.resize(detail::foldUtf8InPlace(out.data(), out.size()));
-        if (amp) out.resize(detail::decodeEntitiesInPlace(out.data(), out.size()));
+        if (converter_ && high) n = detail::foldUtf8InPlace(p, n);
+        if (decode && amp) n = detail::decodeEntitiesInPlace(p, n);
+        return {p, n};
     }
 
     bool nameAscii_ = true;
 
     Element* makeElement(std::string_view name)
     {
-        auto* e = new Element;
-        if (nameAscii_ || !converter_)
-            e->name_.append(name.data(), name.size());
-        else
-            e->name_ = converter_(std::string(name));
+        auto* e = ParserAccess::make<Element>(arena_);
+        ParserAccess::setName(e, nameAscii_ || !converter_ ? copied(name) : store(name, false));
         if (pending_.head) {
             ParserAccess::giveAttributes(e, pending_.head, pending_.tail);
-            pending_.head = pending_.tail = nullptr;
+            pending_.clear();
         }
         return e;
     }
 
-    void appendChild(_Node* node) { ParserAccess::linkChild(stack_.back().node, node); }
+    void appendChild(_Node* node) { ParserAccess::linkChild(stack_[depth_ - 1].node, node); }
 
     // pos: the blank after the tag's name.
     void scanAttributes(std::size_t pos, std::size_t tagEnd)
@@ -355,15 +339,103 @@ private:
             if (e > b && text_[e - 1] == '=') --e;
             while (e > b && static_cast<unsigned char>(text_[e - 1]) <= 32) --e;
             if (e == b) return;
-            auto* a = new Attribute;
-            ParserAccess::markHeap(a);
+            auto* a = ParserAccess::make<Attribute>(arena_);
             pending_.add(a);
-            convertInto(a->name_, text_.substr(b, e - b));
-            textInto(a->value_, text_.substr(q1 + 1, q2 - q1 - 1));
+            ParserAccess::setName(a, store(text_.substr(b, e - b), false));
+            ParserAccess::setValue(a, store(text_.substr(q1 + 1, q2 - q1 - 1), true));
             pos = q2 + 1;
             while (pos < tagEnd && !isSpace(text_[pos])) ++pos;
             if (pos >= tagEnd) return;
         }
+    }
+
+    // Where a tag that begins at ts ends (its first '>'), and where its name ends (the first
+    // blank in it, else the '>'); false when no '>' follows. high: the name has bytes above 0x7F.
+    bool scanTag(std::size_t ts, std::size_t& gt, std::size_t& nameEnd, bool& high) const
+    {
+        const char* d = text_.data();
+        const std::size_t n = text_.size();
+        std::size_t p = ts;
+        std::uint64_t highWord = 0;
+        unsigned char highByte = 0;
+        if constexpr (wordScan) {
+            // Whole words up to the first byte that may end the name (a blank or the '>').
+            for (; p + 8 <= n; p += 8) {
+                const std::uint64_t w = load8(d + p);
+                if (const std::uint64_t stop = bytesBlankOrControl(w) | bytesEqual(w, '>')) {
+                    const std::size_t k = firstFlagged(stop);
+                    highWord |= w & ((std::uint64_t(1) << (8 * k)) - 1);
+                    p += k;
+                    break;
+                }
+                highWord |= w;
+            }
+        }
+        for (; p < n; ++p) {
+            const unsigned char c = static_cast<unsigned char>(d[p]);
+            if (c <= 0x20 || c == '>') break;
+            highByte |= c;
+        }
+        if (p >= n) return false;
+        if (d[p] == '>') {
+            gt = nameEnd = p;
+        } else {
+            gt = findChar('>', p, n);
+            if (gt == npos) return false;
+            // A control byte is part of the name: it runs on to the first blank.
+            while (p < gt && !isSpace(d[p])) highByte |= static_cast<unsigned char>(d[p++]);
+            nameEnd = p;
+        }
+        high = (highWord & highs) != 0 || highByte >= 0x80;
+        return true;
+    }
+
+    struct TextScan {
+        std::size_t lt;  // the next '<', npos when none
+        bool high;       // bytes above 0x7F before it
+        bool amp;        // an '&' before it
+    };
+    // The text from pos up to the next '<', surveyed on the way for the conversions it needs.
+    TextScan scanText(std::size_t pos) const
+    {
+        const char* d = text_.data();
+        const std::size_t n = text_.size();
+        std::uint64_t h = 0, a = 0;
+        std::size_t i = pos;
+        if constexpr (wordScan) {
+            for (; i + 8 <= n; i += 8) {
+                const std::uint64_t w = load8(d + i);
+                const std::uint64_t amps = bytesEqual(w, '&');
+                if (const std::uint64_t m = bytesEqual(w, '<')) {
+                    const std::size_t k = firstFlagged(m);
+                    const std::uint64_t before = (std::uint64_t(1) << (8 * k)) - 1;
+                    // An '&' flagged below the '<' is a real one (false flags lie above true ones).
+                    return {i + k, ((h | (w & before)) & highs) != 0, ((a | (amps & before))) != 0};
+                }
+                h |= w;
+                a |= amps;
+            }
+        }
+        bool high = (h & highs) != 0, amp = a != 0;
+        for (; i < n; ++i) {
+            const char c = d[i];
+            if (c == '<') return {i, high, amp};
+            high |= static_cast<unsigned char>(c) >= 0x80;
+            amp |= c == '&';
+        }
+        return {npos, high, amp};
+    }
+
+    // A leaf's text: the piece s of text_, converted and entity-decoded where it lies.
+    std::string_view storeText(std::string_view s, bool high, bool amp)
+    {
+        if (s.empty()) return {detail::emptyChars, 0};
+        if (converter_ && converter_ != utf8ToLatin1) return store(s, true);
+        char* p = copy_ + (s.data() - text_.data());
+        std::size_t n = s.size();
+        if (converter_ && high) n = detail::foldUtf8InPlace(p, n);
+        if (amp) n = detail::decodeEntitiesInPlace(p, n);
+        return {p, n};
     }
 
     // Parses one node at the level on top of the stack; false when that level ends.
@@ -371,111 +443,101 @@ private:
     {
         pending_.clear();
         const std::size_t n = text_.size();
+        const char* d = text_.data();
         const std::size_t lt = nextLt(cur_);
-        if (lt == npos || lt + 1 >= n || text_[lt + 1] == '/') return false;
-        if (stack_.size() > static_cast<std::size_t>(maxDepth)) return false;
-        const std::size_t gt = findChar('>', lt + 1, n);
-        if (gt == npos) return false;
+        if (lt == npos || lt + 1 >= n || d[lt + 1] == '/') return false;
+        if (depth_ > static_cast<std::size_t>(maxDepth)) return false;
         const std::size_t ts = lt + 1;
-        const std::string_view tag = text_.substr(ts, gt - ts);
 
-        // Comments first: their text may hold anything, even "/>".
-        if (tag.starts_with("!--")) {
-            const std::size_t end = text_.find("-->", lt + 4);
-            if (end == npos) return false;
-            auto* c = new Comment(convert(text_.substr(lt + 4, end - lt - 4)));
-            appendChild(c);
-            cur_ = end + 3;
-            return true;
-        }
-        // Character data between child elements is discarded like any other loose text.
-        if (tag.starts_with("![CDATA[")) {
-            const std::size_t end = text_.find("]]>", lt + 9);
-            if (end == npos) return false;
-            cur_ = end + 3;
-            return true;
-        }
-
-        std::size_t nameEnd = 0;
-        unsigned char high = 0;
-        if constexpr (wordScan) {
-            // Whole words up to the first byte that may end the name (a blank or the '>').
-            std::uint64_t highWord = 0;
-            while (ts + nameEnd + 8 <= n) {
-                const std::uint64_t w = load8(tag.data() + nameEnd);
-                const std::uint64_t stop = bytesBlankOrControl(w) | bytesEqual(w, '>');
-                if (stop) {
-                    const std::size_t k = firstFlagged(stop);
-                    highWord |= w & ((std::uint64_t(1) << (8 * k)) - 1);
-                    nameEnd += k;
-                    break;
-                }
-                highWord |= w;
-                nameEnd += 8;
+        if (d[ts] == '!') {
+            // Comments first: their text may hold anything, even "/>".
+            if (startsWith(ts, "!--")) {
+                const std::size_t end = text_.find("-->", lt + 4);
+                if (end == npos) return false;
+                auto* c = ParserAccess::make<Comment>(arena_);
+                ParserAccess::setText(c, store(text_.substr(lt + 4, end - lt - 4), false));
+                appendChild(c);
+                cur_ = end + 3;
+                return true;
             }
-            if (nameEnd > tag.size()) nameEnd = tag.size();  // cannot happen: '>' stops the words
-            high = (highWord & highs) ? 0x80 : 0;
+            // Character data between child elements is discarded like any other loose text.
+            if (startsWith(ts, "![CDATA[")) {
+                const std::size_t end = text_.find("]]>", lt + 9);
+                if (end == npos) return false;
+                cur_ = end + 3;
+                return true;
+            }
         }
-        while (nameEnd < tag.size() && !isSpace(tag[nameEnd])) high |= static_cast<unsigned char>(tag[nameEnd++]);
-        nameAscii_ = high < 0x80;
-        scanAttributes(ts + nameEnd, gt);
 
-        if (!tag.empty() && tag.back() == '/') {
-            if (nameEnd == tag.size()) --nameEnd;
-            if (nameEnd == 0) return false;
-            auto* e = makeElement(tag.substr(0, nameEnd));
+        std::size_t gt, nameEnd;
+        bool high;
+        if (!scanTag(ts, gt, nameEnd, high)) return false;
+        nameAscii_ = !high;
+        if (nameEnd < gt) scanAttributes(nameEnd, gt);
+        const std::size_t tagSize = gt - ts;
+        std::size_t nameSize = nameEnd - ts;
+
+        if (tagSize != 0 && d[gt - 1] == '/') {
+            if (nameSize == tagSize) --nameSize;
+            if (nameSize == 0) return false;
+            auto* e = makeElement(text_.substr(ts, nameSize));
             appendChild(e);
             cur_ = gt + 1;
             return true;
         }
-        if (nameEnd == 0) return false;
-        std::string_view name = tag.substr(0, nameEnd);
+        if (nameSize == 0) return false;
+        const std::string_view name = text_.substr(ts, nameSize);
 
-        if (tag.size() >= 2 && tag.front() == '?' && tag.back() == '?') {
+        if (tagSize >= 2 && d[ts] == '?' && d[gt - 1] == '?') {
             std::string_view target = name.substr(1);
-            if (nameEnd == tag.size() && !target.empty()) target.remove_suffix(1);  // "<?xml?>"
-            auto* pi = new ProcessingInstruction(textValue(target), pending_.release());
+            if (nameSize == tagSize && !target.empty()) target.remove_suffix(1);  // "<?xml?>"
+            auto* pi = ParserAccess::make<ProcessingInstruction>(arena_);
+            ParserAccess::setTarget(pi, store(target, true));
+            if (pending_.head) {
+                ParserAccess::giveAttributes(pi, pending_.head, pending_.tail);
+                pending_.clear();
+            }
             appendChild(pi);
             cur_ = gt + 1;
             return true;
         }
 
         const std::size_t after = gt + 1;
+        const TextScan t = scanText(after);
+        // A container's first child begins at that '<': its step finds it there.
+        ltFrom_ = after;
+        ltAt_ = t.lt;
+        if (t.lt == npos) return false;
         // A CDATA leaf, also when blanks surround the section (pretty-printed files). Adjacent
         // sections are joined: that is how a text holding "]]>" is written.
-        const std::size_t c0 = skipSpace(after);
-        if (startsWith(c0, "<![CDATA[")) {
+        if (t.lt + 1 < n && d[t.lt + 1] == '!' && startsWith(t.lt, "<![CDATA[") && skipSpace(after) == t.lt) {
             std::string content;
-            std::size_t pos = c0;
+            std::size_t pos = t.lt;
             do {
                 const std::size_t end = text_.find("]]>", pos + 9);
                 if (end == npos) return false;
-                content.append(text_.data() + pos + 9, end - pos - 9);
+                content.append(d + pos + 9, end - pos - 9);
                 pos = skipSpace(end + 3);
             } while (startsWith(pos, "<![CDATA["));
             if (closingTagAt(pos, name)) {
                 auto* e = makeElement(name);
-                e->text_ = convert(content);
+                ParserAccess::setText(e, keep(converter_ ? converter_(content) : content));
                 e->cdata = true;
                 appendChild(e);
                 cur_ = pos + 3 + name.size();
                 return true;
             }
-        } else {
-            const std::size_t next = nextLt(after);
-            if (next == npos) return false;
-            if (closingTagAt(next, name)) {
-                auto* e = makeElement(name);
-                textInto(e->text_, text_.substr(after, next - after));
-                appendChild(e);
-                cur_ = next + 3 + name.size();
-                return true;
-            }
+        } else if (closingTagAt(t.lt, name)) {
+            auto* e = makeElement(name);
+            ParserAccess::setText(e, storeText(text_.substr(after, t.lt - after), t.high, t.amp));
+            appendChild(e);
+            cur_ = t.lt + 3 + name.size();
+            return true;
         }
         // A container: its children follow at the next level.
         auto* e = makeElement(name);
         appendChild(e);
-        stack_.push_back({e, name});
+        stack_[depth_++] = {e, name};
         cur_ = after;
         return true;
     }
@@ -486,10 +548,12 @@ private:
 void parse(Document& document, std::string_view text, Converter converter)
 {
     document.clear();
+    // A node's text holds at most 4 GiB; no document comes near that, so none is read.
+    if (text.size() > UINT32_MAX) return;
     try {
-        // Nodes take roughly three times the bytes of the text they come from.
-        detail::NodeArena arena(text.size() * 3);
-        Parser(document, text, converter).run();
+        auto* arena = new detail::Arena;
+        ParserAccess::setArena(document, arena);
+        Parser(document, *arena, text, converter).run();
     } catch (const std::bad_alloc&) {
         // Out of memory: keep what was built, like any other input that cannot be followed.
     }

@@ -43,7 +43,7 @@ std::string latin1ToUtf8(const std::string& text)
     return out;
 }
 
-std::string escapeText(const std::string& text, bool inAttribute)
+std::string escapeText(std::string_view text, bool inAttribute)
 {
     std::string out;
     out.reserve(text.size() + 8);

@@ -7,6 +7,8 @@
 
 #include <concepts>
 #include <cstddef>
+#include <cstdint>
+#include <new>
 #include <limits>
 #include <sstream>
 #include <string>
@@ -26,7 +28,7 @@ std::string utf8ToLatin1(const std::string& text);
 std::string latin1ToUtf8(const std::string& text);
 
 // '&', '<' and '>' always; '"' in attribute values only; the apostrophe never.
-std::string escapeText(const std::string& text, bool inAttribute);
+std::string escapeText(std::string_view text, bool inAttribute);
 // The five predefined entities and numeric character references up to 0xFF; any other '&' is
 // kept as it is.
 std::string decodeEntities(std::string_view text);
@@ -39,7 +41,9 @@ class Document;
 
 namespace detail {
 union NullHolder;
-}
+class Arena;
+inline constexpr char emptyChars[1] = "";
+}  // namespace detail
 
 // The shared null node: returned by every failed lookup, kind() 0, links pointing to itself.
 _Node& nullNode() noexcept;
@@ -47,6 +51,12 @@ _Node& nullNode() noexcept;
 bool exists(const _Node& node) noexcept;
 bool exists(const _Node* node) noexcept;
 
+// Nodes come in three kinds of storage:
+// - nodes made by the program (on the stack or with new) own their strings;
+// - heap nodes made by detach() own their strings too, and detach() returns them as they are;
+// - nodes made by parse() live, with their strings, in memory owned by their document, which
+//   releases all of it at once. Linking such a node into another tree links a heap copy of it
+//   (and of its subtree) instead, so no tree ever points into another document's memory.
 class _Node {
 public:
     // Links; a missing link is the null node, never a null pointer. Read them freely; change
@@ -62,18 +72,20 @@ public:
     // Unlinks the node from its parent and siblings and deletes its children.
     virtual ~_Node();
 
-    // Nodes made while parsing are carved from blocks shared by the document, which keeps
-    // parsing cheap; every node is still deleted on its own.
     static void* operator new(std::size_t size);
+    static void* operator new(std::size_t, void* where) noexcept { return where; }
     static void operator delete(void* p) noexcept;
+    static void operator delete(void*, void*) noexcept {}
+    // Destroys the node; the memory of a parsed node stays with its document.
+    static void operator delete(_Node* node, std::destroying_delete_t) noexcept;
     virtual int kind() const;
-    virtual const std::string& name() const;
-    virtual const std::string& value() const;
+    virtual std::string_view name() const;
+    virtual std::string_view value() const;
     virtual _Node& firstAttribute() const;
-    virtual _Node& attribute(const std::string& name) const;
+    virtual _Node& attribute(std::string_view name) const;
     // Moves everything (children, attributes, strings) into a new heap node of the same class
-    // and returns it; this node is left empty. A node that already lives on the heap (made by
-    // detach or by the parser) is only taken out of its tree and returned as it is.
+    // and returns it; this node is left empty. A node made by detach() is only taken out of its
+    // tree and returned as it is; a parsed node is copied with its subtree.
     virtual _Node* detach();
     virtual std::string toString(Converter converter = nullptr) const;
     virtual _Node& root() const;
@@ -142,29 +154,43 @@ public:
     {
         if (kind() == 0) return *this;
         if constexpr (requires { target.fromString(std::string_view()); })
-            target.fromString(std::string_view(value()));
-        else
             target.fromString(value());
+        else
+            target.fromString(std::string(value()));
         return *this;
     }
 
 protected:
+    enum class Storage : unsigned char { owned, detached, parsed };
+
     _Node() noexcept;
 
-    static long long parseInt64(const std::string& text);
+    bool parsed() const noexcept { return storage_ == Storage::parsed; }
+    // atoll with strtoll's saturation at the limits, on text that need not end in a NUL.
+    static long long parseInt64(std::string_view text) noexcept;
     // Deletes a node that append() cannot accept, unless it still belongs somewhere else.
     static void rejectNode(_Node* node) noexcept;
+    // The memory of the parsed tree this node belongs to (a document: its own), or null.
+    detail::Arena* arena() const noexcept;
+    // The node to link under a node of targetArena's tree: a parsed node of another tree is
+    // replaced by a heap copy (and taken out of its tree); any other node marks that tree as
+    // holding nodes of its own.
+    static _Node* prepareForLink(_Node* node, detail::Arena* targetArena);
     // Takes this node out of its parent's child list or attribute chain.
     void unlink() noexcept;
     void linkChild(_Node* node) noexcept;
     void moveChildrenTo(_Node& target) noexcept;
     void deleteChildren() noexcept;
     bool isAncestorOrSelf(const _Node* node) const noexcept;
-    // Finishes a detach(): the copy takes over the children and is marked as a heap node.
+    // Finishes a detach(): the copy takes over the children and is marked as made by detach().
     _Node* adopt(_Node* copy) noexcept;
+    // A string field of this node set to text: a copy owned by the node, or kept in the
+    // document's memory when the node is parsed. The old text is released.
+    void assignString(const char*& data, std::uint32_t& size, std::string_view text);
+    void releaseString(const char*& data, std::uint32_t& size) noexcept;
 
     _Node* lastChild_;
-    bool onHeap_ = false;
+    Storage storage_ = Storage::owned;
 
 private:
     struct NullTag {};
@@ -174,6 +200,7 @@ private:
     }
     friend union detail::NullHolder;
     friend class ParserAccess;
+    friend class NodeCopy;
     template <int K, class T>
     friend class TElement;
     friend class Attribute;
@@ -192,12 +219,11 @@ class TElement : public TNode<K, T> {
 public:
     ~TElement() override;
     _Node& firstAttribute() const override { return *firstAttribute_; }
-    _Node& attribute(const std::string& name) const override;
+    _Node& attribute(std::string_view name) const override;
     _Node& append(_Node* node) override;
 
     // Head of the attribute chain (the null node when there is none); the element owns it.
     _Node* firstAttribute_;
-    _Node* lastAttribute_;
 
 protected:
     TElement() noexcept;
@@ -206,6 +232,7 @@ protected:
     void moveAttributesTo(TElement& target) noexcept;
     std::string attributesToString(Converter converter) const;
     friend class ParserAccess;
+    friend class NodeCopy;
 };
 
 class Document : public TNode<1, Document> {
@@ -217,19 +244,25 @@ public:
     std::string toStringTree(bool indent = false, Converter converter = nullptr) const override;
     // Removes every child.
     void clear() noexcept;
+
+private:
+    // Memory of the nodes parse() made in this document.
+    detail::Arena* arena_ = nullptr;
+    friend class _Node;
+    friend class ParserAccess;
 };
 
 class Attribute : public TNode<3, Attribute> {
 public:
-    Attribute(std::string name = {}, std::string value = {});
+    Attribute(std::string_view name = {}, std::string_view value = {});
     template <class V>
-        requires(!std::is_convertible_v<const V&, std::string>)
-    Attribute(std::string name, const V& value) : Attribute(std::move(name), streamed(value))
+        requires(!std::is_convertible_v<const V&, std::string_view>)
+    Attribute(std::string_view name, const V& value) : Attribute(name, std::string_view(streamed(value)))
     {
     }
     ~Attribute() override;
-    const std::string& name() const override { return name_; }
-    const std::string& value() const override { return value_; }
+    std::string_view name() const override { return {name_, nameSize_}; }
+    std::string_view value() const override { return {value_, valueSize_}; }
     _Node* detach() override;
     std::string toString(Converter converter = nullptr) const override;
     // Adds another attribute (or chain) to the end of this attribute's chain.
@@ -239,9 +272,8 @@ public:
     std::string toStringSingle(Converter converter = nullptr) const;
     // Takes this attribute out of its element's or its standalone chain.
     void unlinkAttribute() noexcept;
-
-    std::string name_;
-    std::string value_;
+    void setName(std::string_view text) { assignString(name_, nameSize_, text); }
+    void setValue(std::string_view text) { assignString(value_, valueSize_, text); }
 
     template <class V>
     static std::string streamed(const V& v)
@@ -250,83 +282,101 @@ public:
         s << v;
         return s.str();
     }
+
+private:
+    const char* name_ = detail::emptyChars;
+    const char* value_ = detail::emptyChars;
+    std::uint32_t nameSize_ = 0;
+    std::uint32_t valueSize_ = 0;
+    friend class ParserAccess;
 };
 
 class Element : public TElement<2, Element> {
 public:
     Element() noexcept = default;
     // attributes: the head of a heap attribute chain (owned from now on) or null.
-    Element(std::string name, std::string text = {}, _Node* attributes = nullptr);
+    Element(std::string_view name, std::string_view text = {}, _Node* attributes = nullptr);
     // attributes: a chain built on the stack (moved in), or the null node.
-    Element(std::string name, std::string text, _Node& attributes);
-    Element(std::string name, std::string text, _Node&& attributes)
-        : Element(std::move(name), std::move(text), static_cast<_Node&>(attributes))
+    Element(std::string_view name, std::string_view text, _Node& attributes);
+    Element(std::string_view name, std::string_view text, _Node&& attributes)
+        : Element(name, text, static_cast<_Node&>(attributes))
     {
     }
     template <class V>
-        requires(!std::is_convertible_v<const V&, std::string>)
-    Element(std::string name, const V& value, _Node* attributes = nullptr)
-        : Element(std::move(name), Attribute::streamed(value), attributes)
+        requires(!std::is_convertible_v<const V&, std::string_view>)
+    Element(std::string_view name, const V& value, _Node* attributes = nullptr)
+        : Element(name, std::string_view(Attribute::streamed(value)), attributes)
     {
     }
     template <class V>
-        requires(!std::is_convertible_v<const V&, std::string>)
-    Element(std::string name, const V& value, _Node& attributes)
-        : Element(std::move(name), Attribute::streamed(value), attributes)
+        requires(!std::is_convertible_v<const V&, std::string_view>)
+    Element(std::string_view name, const V& value, _Node& attributes)
+        : Element(name, std::string_view(Attribute::streamed(value)), attributes)
     {
     }
     template <class V>
-        requires(!std::is_convertible_v<const V&, std::string>)
-    Element(std::string name, const V& value, _Node&& attributes)
-        : Element(std::move(name), Attribute::streamed(value), static_cast<_Node&>(attributes))
+        requires(!std::is_convertible_v<const V&, std::string_view>)
+    Element(std::string_view name, const V& value, _Node&& attributes)
+        : Element(name, std::string_view(Attribute::streamed(value)), static_cast<_Node&>(attributes))
     {
     }
     ~Element() override;
 
-    const std::string& name() const override { return name_; }
-    const std::string& value() const override { return text_; }
+    std::string_view name() const override { return {name_, nameSize_}; }
+    std::string_view value() const override { return {text_, textSize_}; }
     _Node* detach() override;
     std::string toString(Converter converter = nullptr) const override;
     bool isEmpty() const override;
     virtual std::string openTag(Converter converter = nullptr) const;
     virtual std::string closeTag(Converter converter = nullptr) const;
 
-    std::string name_;
-    std::string text_;
+    void setName(std::string_view text) { assignString(name_, nameSize_, text); }
+    // The text as it stands (CDATA markers are not looked for; set cdata for that form).
+    void setText(std::string_view text) { assignString(text_, textSize_, text); }
+
     bool cdata = false;  // the text came from, and is written as, a CDATA section
 
 private:
-    void takeCdataMarkers();
+    const char* name_ = detail::emptyChars;
+    const char* text_ = detail::emptyChars;
+    std::uint32_t nameSize_ = 0;
+    std::uint32_t textSize_ = 0;
     friend class ParserAccess;
 };
 
 class Comment : public TNode<6, Comment> {
 public:
-    explicit Comment(std::string text = {});
+    explicit Comment(std::string_view text = {});
     ~Comment() override;
     _Node* detach() override;
     std::string toString(Converter converter = nullptr) const override;
-    virtual const std::string& text() const { return text_; }
+    virtual std::string_view text() const { return {text_, textSize_}; }
 
-    std::string text_;
+private:
+    const char* text_ = detail::emptyChars;
+    std::uint32_t textSize_ = 0;
+    friend class ParserAccess;
 };
 
 class ProcessingInstruction : public TElement<7, ProcessingInstruction> {
 public:
-    ProcessingInstruction(std::string target = {}, _Node* attributes = nullptr);
-    ProcessingInstruction(std::string target, _Node& attributes);
-    ProcessingInstruction(std::string target, _Node&& attributes)
-        : ProcessingInstruction(std::move(target), static_cast<_Node&>(attributes))
+    ProcessingInstruction(std::string_view target = {}, _Node* attributes = nullptr);
+    ProcessingInstruction(std::string_view target, _Node& attributes);
+    ProcessingInstruction(std::string_view target, _Node&& attributes)
+        : ProcessingInstruction(target, static_cast<_Node&>(attributes))
     {
     }
     ~ProcessingInstruction() override;
-    const std::string& name() const override { return target_; }
-    const std::string& value() const override { return target_; }
+    std::string_view name() const override { return {target_, targetSize_}; }
+    std::string_view value() const override { return {target_, targetSize_}; }
     _Node* detach() override;
     std::string toString(Converter converter = nullptr) const override;
     _Node& append(_Node* node) override;  // attributes only
 
-    std::string target_;
+private:
+    const char* target_ = detail::emptyChars;
+    std::uint32_t targetSize_ = 0;
+    friend class ParserAccess;
 };
 
 extern template class TElement<2, Element>;

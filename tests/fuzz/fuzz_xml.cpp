@@ -16,14 +16,14 @@ bool picture(const XML::_Node& root, std::string& out)
     int depth = 0;
     while (depth >= 0 && XML::exists(n)) {
         if (n->kind() == 2 || n->kind() == 7) {
-            const std::string& name = n->name();
+            const std::string_view name = n->name();
             // Names no XML writer produces (markup characters in them, or names the reader takes
             // for declarations) cannot be written back as the same elements.
             if (n->kind() == 2 && !name.empty() && (name[0] == '?' || name[0] == '!')) return false;
-            if (name.find_first_of("/<>\"'=&") != std::string::npos) return false;
-            out += std::to_string(depth) + ":" + std::to_string(n->kind()) + name + "[";
-            for (const XML::_Node* a = &n->firstAttribute(); XML::exists(a); a = a->next) out += a->name() + "=" + a->value() + ";";
-            out += "]" + n->value() + "\n";
+            if (name.find_first_of("/<>\"'=&") != std::string_view::npos) return false;
+            out += std::to_string(depth) + ":" + std::to_string(n->kind()) + std::string(name) + "[";
+            for (const XML::_Node* a = &n->firstAttribute(); XML::exists(a); a = a->next) out += std::string(a->name()) + "=" + std::string(a->value()) + ";";
+            out += "]" + std::string(n->value()) + "\n";
         }
         if (XML::exists(n->firstChild)) {
             n = n->firstChild;

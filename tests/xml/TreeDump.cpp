@@ -12,7 +12,7 @@ std::string attrs(const XML::_Node& n)
     std::string out;
     for (const XML::_Node* a = &n.firstAttribute(); XML::exists(a); a = a->next) {
         out += out.empty() ? "[" : ",";
-        out += a->name() + "=" + a->value();
+        out += std::string(a->name()) + "=" + std::string(a->value());
     }
     if (!out.empty()) out += "]";
     return out;
@@ -26,13 +26,13 @@ std::string dump(const XML::_Node& n)
     switch (n.kind()) {
     case 2: {
         const auto& e = static_cast<const XML::Element&>(n);
-        out = e.name() + attrs(e);
+        out = std::string(e.name()) + attrs(e);
         if (e.cdata) out += "C";
-        if (!e.value().empty() || e.cdata) out += "'" + e.value() + "'";
+        if (!e.value().empty() || e.cdata) out += "'" + std::string(e.value()) + "'";
         break;
     }
-    case 6: out = "#" + static_cast<const XML::Comment&>(n).text() + "#"; break;
-    case 7: out = "?" + n.name() + attrs(n); break;
+    case 6: out = "#" + std::string(static_cast<const XML::Comment&>(n).text()) + "#"; break;
+    case 7: out = "?" + std::string(n.name()) + attrs(n); break;
     default: out = "<kind " + std::to_string(n.kind()) + ">";
     }
     if (XML::exists(n.firstChild)) {

@@ -163,7 +163,7 @@ TEST(XmlSerialize, NodesOnTheirOwn)
     XML::Element cd("q", "<![CDATA[x]]>");
     EXPECT_TRUE(cd.cdata);
     EXPECT_EQ(cd.value(), "x");
-    cd.text_ = "a]]>b";  // cannot stay in one section
+    cd.setText("a]]>b");  // cannot stay in one section
     XML::Document back;
     XML::parse(back, "<r>" + cd.toString() + "</r>");
     EXPECT_EQ(xmltest::dumpDocument(back), "r{qC'a]]>b'}");
@@ -252,6 +252,98 @@ TEST(XmlBuild, DestructionUnlinks)
     EXPECT_TRUE(r.isEmpty());
     r.append(new XML::Element("d"));
     EXPECT_EQ(xmltest::dumpDocument(doc), "r{d}");
+}
+
+// Counts the nodes of its kind alive, to see that a document deletes what was linked into it.
+struct CountedElement : XML::Element {
+    static inline int alive = 0;
+    explicit CountedElement(const char* name) : XML::Element(name, "t") { ++alive; }
+    ~CountedElement() override { --alive; }
+};
+
+TEST(XmlOwnership, NodesMovedBetweenDocumentsOutliveTheirSource)
+{
+    XML::Document target;
+    XML::parse(target, "<r/>");
+    {
+        XML::Document source;
+        XML::parse(source, "<s><x k=\"1\"><y>\xC3\xA7&amp;</y><!-- c --></x><z a=\"v\"/></s>");
+        XML::_Node& x = source.find("s/x");
+        target.find("r").append(&x);  // another document's node: linked as a copy of its subtree
+        target.find("r").append(&source.find("s/z").firstAttribute());
+        EXPECT_EQ(xmltest::dumpDocument(source), "s{z}");
+    }
+    EXPECT_EQ(xmltest::dumpDocument(target), "r[a=v]{x[k=1]{y'\xE7&',# c #}}");
+    EXPECT_EQ(target.toStringTree(false, XML::latin1ToUtf8),
+              "<r a=\"v\"><x k=\"1\"><y>\xC3\xA7&amp;</y><!--  c  --></x></r>");
+
+    // Inside one document a move keeps the node itself.
+    XML::Document doc;
+    XML::parse(doc, "<r><a/><b><c>1</c></b></r>");
+    XML::_Node* c = &doc.find("r/b/c");
+    doc.find("r/a").append(c);
+    EXPECT_EQ(&doc.find("r/a/c"), c);
+    EXPECT_EQ(xmltest::dumpDocument(doc), "r{a{c'1'},b}");
+}
+
+TEST(XmlOwnership, DetachOfParsedNodesCopiesThem)
+{
+    XML::Document built;
+    XML::_Node* copy;
+    {
+        XML::Document doc;
+        XML::parse(doc, "<r><e a=\"1\"><f>x</f></e><g/></r>");
+        XML::_Node& e = doc.find("r/e");
+        copy = e.detach();
+        EXPECT_NE(copy, &e);
+        EXPECT_EQ(e.name(), "");
+        EXPECT_FALSE(XML::exists(e.firstChild));
+        EXPECT_FALSE(XML::exists(&e.firstAttribute()));
+        EXPECT_EQ(xmltest::dumpDocument(doc), "r{g}");
+        built.append(copy);
+        // A copy made by detach() is handed back as it is.
+        EXPECT_EQ(copy->detach(), copy);
+        built.append(copy);
+    }
+    EXPECT_EQ(xmltest::dumpDocument(built), "e[a=1]{f'x'}");
+    EXPECT_EQ(copy->firstChild->parent, copy);
+
+    // A whole parsed document handed to the heap keeps its nodes.
+    XML::_Node* heapDoc;
+    {
+        XML::Document doc;
+        XML::parse(doc, "<r><a>1</a></r>");
+        heapDoc = doc.detach();
+        EXPECT_FALSE(XML::exists(doc.firstChild));
+    }
+    EXPECT_EQ(heapDoc->find("r/a").value(), "1");
+    delete heapDoc;
+}
+
+TEST(XmlOwnership, ParsedDocumentDeletesTheNodesLinkedIntoIt)
+{
+    {
+        XML::Document doc;
+        XML::parse(doc, "<r><a/></r>");
+        doc.find("r/a").append(new CountedElement("n1"));
+        doc.append(new CountedElement("n2"));
+        XML::_Node& r = doc.find("r");
+        r.append(new XML::Attribute("k", "v"));
+        EXPECT_EQ(CountedElement::alive, 2);
+        EXPECT_EQ(xmltest::dumpDocument(doc), "r[k=v]{a{n1't'}} n2't'");
+        // Texts set on parsed nodes stay with the document too.
+        static_cast<XML::Element&>(doc.find("r/a")).setText("novo");
+        EXPECT_EQ(doc.find("r/a").value(), "novo");
+    }
+    EXPECT_EQ(CountedElement::alive, 0);
+
+    // Parsing again drops the nodes linked into the previous tree as well.
+    XML::Document doc;
+    XML::parse(doc, "<r/>");
+    doc.find("r").append(new CountedElement("n"));
+    XML::parse(doc, "<q/>");
+    EXPECT_EQ(CountedElement::alive, 0);
+    EXPECT_EQ(xmltest::dumpDocument(doc), "q");
 }
 
 TEST(XmlBuild, DeepBuiltTreeNeedsNoRecursion)

@@ -150,7 +150,7 @@ TEST(FiscalSamples, InfCplKeepsLineBreaks)
 {
     XML::Document doc;
     ASSERT_TRUE(XML::loadFile(doc, samples + "/cfe-sale-hom-1item-infcpl-v006.xml"));
-    const std::string& t = doc.find("CFe/infCFe/infAdic/infCpl").value();
+    const std::string_view t = doc.find("CFe/infCFe/infAdic/infCpl").value();
     EXPECT_TRUE(t.starts_with("Valores aproximados dos tributos:\n")) << t;
     EXPECT_TRUE(t.ends_with("\n")) << t;
 }
