@@ -26,13 +26,8 @@ public:
     }
     static void setArena(Document& d, detail::Arena* a) noexcept { d.arena_ = a; }
     // A fresh chain of fresh attributes, linked by the parser itself.
-    static void giveAttributes(TElement<2, Element>* e, Attribute* head, Attribute* tail) noexcept
-    {
-        for (_Node* a = head; a != tail; a = a->next) a->parent = e;
-        tail->parent = e;
-        e->firstAttribute_ = head;
-    }
-    static void giveAttributes(TElement<7, ProcessingInstruction>* e, Attribute* head, Attribute* tail) noexcept
+    template <int K, class T>
+    static void giveAttributes(TElement<K, T>* e, Attribute* head, Attribute* tail) noexcept
     {
         for (_Node* a = head; a != tail; a = a->next) a->parent = e;
         tail->parent = e;
@@ -41,35 +36,19 @@ public:
     // The parser only links fresh nodes under the node it is filling, so the checks of append
     // (cycles, nodes of other trees, attribute chains) never apply.
     static void linkChild(_Node* parent, _Node* child) noexcept { parent->linkChild(child); }
-    static void setName(Element* e, std::string_view s) noexcept
+    // Strings of parsed nodes point into the document's memory.
+    static void setName(Element* e, std::string_view s) noexcept { point(e->name_, e->nameSize_, s); }
+    static void setText(Element* e, std::string_view s) noexcept { point(e->text_, e->textSize_, s); }
+    static void setName(Attribute* a, std::string_view s) noexcept { point(a->name_, a->nameSize_, s); }
+    static void setValue(Attribute* a, std::string_view s) noexcept { point(a->value_, a->valueSize_, s); }
+    static void setText(Comment* c, std::string_view s) noexcept { point(c->text_, c->textSize_, s); }
+    static void setTarget(ProcessingInstruction* pi, std::string_view s) noexcept { point(pi->target_, pi->targetSize_, s); }
+
+private:
+    static void point(const char*& data, std::uint32_t& size, std::string_view s) noexcept
     {
-        e->name_ = s.data();
-        e->nameSize_ = static_cast<std::uint32_t>(s.size());
-    }
-    static void setText(Element* e, std::string_view s) noexcept
-    {
-        e->text_ = s.data();
-        e->textSize_ = static_cast<std::uint32_t>(s.size());
-    }
-    static void setName(Attribute* a, std::string_view s) noexcept
-    {
-        a->name_ = s.data();
-        a->nameSize_ = static_cast<std::uint32_t>(s.size());
-    }
-    static void setValue(Attribute* a, std::string_view s) noexcept
-    {
-        a->value_ = s.data();
-        a->valueSize_ = static_cast<std::uint32_t>(s.size());
-    }
-    static void setText(Comment* c, std::string_view s) noexcept
-    {
-        c->text_ = s.data();
-        c->textSize_ = static_cast<std::uint32_t>(s.size());
-    }
-    static void setTarget(ProcessingInstruction* pi, std::string_view s) noexcept
-    {
-        pi->target_ = s.data();
-        pi->targetSize_ = static_cast<std::uint32_t>(s.size());
+        data = s.data();
+        size = static_cast<std::uint32_t>(s.size());
     }
 };
 
