@@ -485,6 +485,20 @@ _Node* _Node::prepareForLink(_Node* node, detail::Arena* targetArena)
     return node;
 }
 
+_Node* _Node::detachStored()
+{
+    if (storage_ == Storage::owned) return nullptr;
+    if (storage_ == Storage::detached) {
+        unlink();
+        return this;
+    }
+    _Node* copy = NodeCopy::tree(*this);
+    unlink();
+    // The parsed children stay behind in the document's memory.
+    firstChild = lastChild_ = &nullNode();
+    return copy;
+}
+
 // ---------------------------------------------------------------------------------------------
 // TElement
 
@@ -767,20 +781,14 @@ Element::~Element()
 
 _Node* Element::detach()
 {
-    if (storage_ == Storage::detached) {
-        unlink();
-        return this;
-    }
-    if (parsed()) {
-        _Node* copy = NodeCopy::tree(*this);
-        unlink();
-        // Left empty; the parsed children stay behind in the document's memory.
-        firstChild = lastChild_ = &nullNode();
-        firstAttribute_ = &nullNode();
-        name_ = text_ = detail::emptyChars;
-        nameSize_ = textSize_ = 0;
-        cdata = false;
-        return copy;
+    if (_Node* done = detachStored()) {
+        if (parsed()) {
+            firstAttribute_ = &nullNode();
+            releaseString(name_, nameSize_);
+            releaseString(text_, textSize_);
+            cdata = false;
+        }
+        return done;
     }
     auto* copy = new Element;
     std::swap(copy->name_, name_);
@@ -838,16 +846,9 @@ Comment::~Comment() { releaseString(text_, textSize_); }
 
 _Node* Comment::detach()
 {
-    if (storage_ == Storage::detached) {
-        unlink();
-        return this;
-    }
-    if (parsed()) {
-        _Node* copy = NodeCopy::one(*this);
-        unlink();
-        text_ = detail::emptyChars;
-        textSize_ = 0;
-        return copy;
+    if (_Node* done = detachStored()) {
+        if (parsed()) releaseString(text_, textSize_);
+        return done;
     }
     auto* copy = new Comment;
     std::swap(copy->text_, text_);
@@ -879,17 +880,12 @@ ProcessingInstruction::~ProcessingInstruction() { releaseString(target_, targetS
 
 _Node* ProcessingInstruction::detach()
 {
-    if (storage_ == Storage::detached) {
-        unlink();
-        return this;
-    }
-    if (parsed()) {
-        _Node* copy = NodeCopy::one(*this);
-        unlink();
-        firstAttribute_ = &nullNode();
-        target_ = detail::emptyChars;
-        targetSize_ = 0;
-        return copy;
+    if (_Node* done = detachStored()) {
+        if (parsed()) {
+            firstAttribute_ = &nullNode();
+            releaseString(target_, targetSize_);
+        }
+        return done;
     }
     auto* copy = new ProcessingInstruction;
     std::swap(copy->target_, target_);

@@ -182,6 +182,10 @@ protected:
     void moveChildrenTo(_Node& target) noexcept;
     void deleteChildren() noexcept;
     bool isAncestorOrSelf(const _Node* node) const noexcept;
+    // What every detach() does alike: a node made by detach() leaves its tree as it is; a parsed
+    // node leaves it as a heap copy of its subtree and is left childless (its class clears the
+    // rest). Null for a node its class moves into a copy itself.
+    _Node* detachStored();
     // Finishes a detach(): the copy takes over the children and is marked as made by detach().
     _Node* adopt(_Node* copy) noexcept;
     // A string field of this node set to text: a copy owned by the node, or kept in the
