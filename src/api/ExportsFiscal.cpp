@@ -62,13 +62,13 @@ int RX457_iImprimirXML_NFCe(const char* xml, const char* a1, const char* a2, int
 }
 
 int RX457_iImprimirXML(const char* xml, const char* a1, const char* a2, int a3, const char* a4, const char* a5,
-                       int a6, int a7) {
-    return RX457_iImprimirXML_NFCe(xml, a1, a2, a3, a4, a5, a6, a7 & 0xFF, nullptr);
+                       int a6, int /*a7*/) {
+    return imprimirXMLLegado(__func__, xml, a1, a2, a3, a4, a5, a6, nullptr);
 }
 
 int RX457_iImprimirXMLString(const char* xml, const char* a1, const char* a2, int a3, const char* a4,
-                             const char* a5, int a6, int a7) {
-    return RX457_iImprimirXML_NFCe(xml, a1, a2, a3, a4, a5, a6, a7, nullptr);
+                             const char* a5, int a6, int /*a7*/) {
+    return imprimirXMLLegado(__func__, xml, a1, a2, a3, a4, a5, a6, nullptr);
 }
 
 }  // extern "C"

@@ -16,13 +16,19 @@ UltimaFalha& ultima() {
 }
 }  // namespace
 
-void registrarFalha(const char* exportacao, const char* mensagem) {
-    std::string texto = mensagem ? mensagem : "";
-    std::fprintf(stderr, "%s: %s\n", exportacao, texto.c_str());
+// Called from noexcept boundaries, possibly after an allocation failure: the error line needs no
+// memory, and keeping the text is given up (the previous text cleared) when it cannot be copied.
+void registrarFalha(const char* exportacao, const char* mensagem) noexcept {
+    if (!mensagem) mensagem = "";
+    std::fprintf(stderr, "%s: %s\n", exportacao ? exportacao : "", mensagem);
     std::fflush(stderr);
     try {
         std::lock_guard<std::mutex> lock(ultima().mutex);
-        ultima().texto = texto;
+        try {
+            ultima().texto = mensagem;
+        } catch (...) {
+            ultima().texto.clear();
+        }
     } catch (...) {
     }
 }

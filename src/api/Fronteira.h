@@ -8,7 +8,7 @@
 
 namespace ORDAL_VEX {
 
-void registrarFalha(const char* exportacao, const char* mensagem);
+void registrarFalha(const char* exportacao, const char* mensagem) noexcept;
 std::string ultimaFalha();
 
 constexpr int codigoFalhaInterna = 11;  // VEX family

@@ -149,8 +149,17 @@ TEST_F(FiscalTest, RejectedTotalsFailWithTheMessageAndPrintNothing) {
     cfe.insert(total + 6, "9");  // the document's total no longer matches its items
     EXPECT_EQ(imprimir(cfe.c_str(), nullptr, 0, 0, 0), 11);
     EXPECT_FALSE(ultimoErro().empty());
-    auto legado = fn<LegadoFn>("RX457_iImprimirXML_NFCe");
-    EXPECT_EQ(legado(cfe.c_str(), nullptr, nullptr, 0, nullptr, nullptr, 2, 0, nullptr), 0);
+    // Each legacy export reports the failure under its own name.
+    using LegadoCurtoFn = int(const char*, const char*, const char*, int, const char*, const char*, int, int);
+    for (const char* nome : {"RX457_iImprimirXML_NFCe", "RX457_iImprimirXML", "RX457_iImprimirXMLString"}) {
+        testing::internal::CaptureStderr();
+        const int codigo = std::string(nome) == "RX457_iImprimirXML_NFCe"
+                               ? fn<LegadoFn>(nome)(cfe.c_str(), nullptr, nullptr, 0, nullptr, nullptr, 2, 0, nullptr)
+                               : fn<LegadoCurtoFn>(nome)(cfe.c_str(), nullptr, nullptr, 0, nullptr, nullptr, 2, 0);
+        const std::string erro = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(codigo, 0) << nome;
+        EXPECT_NE(erro.find(std::string(nome) + ": "), std::string::npos) << erro;
+    }
     aguardarPapel();
     EXPECT_EQ(linhasComTinta(), 0);
 }
