@@ -10,7 +10,9 @@
  *  - RX457_* (legacy) return 1 on success, 0 on failure, negative codes for bad input.
  *
  * Every export is safe to call from any thread; calls are serialised by the library. The library reads
- * its configuration from "CONVERSOR.ini" in the process's current directory when it is loaded.
+ * its configuration from "CONVERSOR.ini" in the process's current directory when it is loaded. Only a
+ * regular file of at most 1 MiB is read; anything else is ignored (defaults apply) and left untouched.
+ * Rewrites of the file by several processes are serialised by a lock on "CONVERSOR.ini.lock" beside it.
  */
 #ifndef RX457_H
 #define RX457_H
@@ -73,7 +75,8 @@ RX457_API int VEX_ObterUltimoErro(char* destino, unsigned int tamanho);
 /* ---- Configuration ("CONVERSOR.ini") ---- */
 
 /* Changes a key ("BOBINA_XXMM" = section of the paper in use): 0 changed, 1 section or key not found,
-   3 null argument, 10 value not accepted (or the file could not be rewritten). */
+   3 null argument, 10 value not accepted (a text with CR or LF, or with '[' before ']', is never
+   accepted) or the file could not be rewritten. */
 RX457_API int VEX_AlterarParametroConfiguracaoVEX(const char* secao, const char* chave, const char* valor);
 
 /* Reads a key's text as written in the file: 0 copied, 1 not found, 3 null argument,
@@ -98,7 +101,7 @@ RX457_API int VEX_EsperarPeloTerminoImpressao(void);
 
 RX457_API void VEX_AbrirGavetaDinheiro(void);                       /* pulses the drawer */
 RX457_API void VEX_AcionarCortadorPapel(void);                      /* feeds, then cuts partially */
-RX457_API void VEX_AvancarPapelBobina(unsigned int pontos);         /* feeds the given dots */
+RX457_API void VEX_AvancarPapelBobina(unsigned int pontos);         /* feeds the dots, 40 inches at most */
 RX457_API void VEX_DefinirModoImpressaoPadrao(int fonte, int modo); /* stores the default; prints nothing */
 RX457_API void VEX_SelecionarModoImpressaoPadrao(void);             /* applies the stored default */
 /* Print modes: bit 0 underline, 1 bold, 2 double height, 3 double width; operacao 0 add, 1 remove,
@@ -135,11 +138,12 @@ RX457_API void VEX_PreencherArea(int x0, int y0, int x1, int y1, int padrao);
 /* Prints a BMP file (divisor 100 = natural size, 200 = half): 0, 3 null or divisor 0, 4 empty name,
    8 not a readable BMP. */
 RX457_API int VEX_ImprimirImagemDoArquivo(const char* caminho, int limiar, int divisor);
-/* Prints a raster of altura rows of (largura + 7) / 8 bytes: 0, 2 bad size, 3 null data. */
+/* Prints a raster of altura rows of (largura + 7) / 8 bytes (modo 0..3 = normal, double width, double
+   height, both): 0, 2 bad size or mode, 3 null data. */
 RX457_API int VEX_ImprimirImagemGrafica(int modo, int largura, int altura, const unsigned char* dados);
 /* tipo 0 UPC-A, 1 UPC-E, 2 EAN-13, 3 EAN-8, 4 CODE39, 5 ITF, 6 CODABAR, 7 CODE93, 8 CODE128, 9 QR code,
-   10 PDF417; tamanho 0 = strlen: 0, 2 more than 255 bytes (types 0..8) or negative size, 3 null,
-   4 empty, 5 tipo >= 11. */
+   10 PDF417; tamanho 0 = strlen: 0, 2 negative size or more bytes than the symbol holds (255 for
+   types 0..8, 7089 for QR, 5420 for PDF417), 3 null, 4 empty, 5 tipo >= 11. */
 RX457_API int VEX_ImprimirCodigoBarras(unsigned int tipo, const char* dados, int tamanho);
 RX457_API void VEX_SelecionarAlturaCodigoBarras(int altura);            /* bar height in dots */
 RX457_API void VEX_SelecionarLarguraCodigoBarras(int largura);          /* module width in dots */
@@ -203,10 +207,12 @@ RX457_API int RX457_iAcionarGaveta(void);           /* pulses the drawer: 1 */
    asked at most every 100 ms: 1, 0 not read (too soon or no answer), -99 bad item or null. */
 RX457_API int RX457_rConsultaStatusImpressora(int item, int comoTexto, char* saida);
 RX457_API int RX457_rStatusGaveta(char* saida);     /* item 7 as text */
-RX457_API int RX457_regCodePageAutomatico(const char* valor); /* "0"/"1", saved: 1, -99 other */
-RX457_API int RX457_regEnterFinal(const char* valor);         /* "0"/"1", saved: 1, -99 other */
-RX457_API int RX457_regTabulacao(const char* valor);          /* saved: 1, -99 null */
-/* Prints marked-up text (tamanho 0 = strlen): 1, -99 null text. */
+/* The three setters: 1 saved, 0 not saved (the previous value stays), -99 invalid: null, not starting
+   with '0'/'1' (first two), or a text the file cannot hold (CR, LF, '[' before ']'). */
+RX457_API int RX457_regCodePageAutomatico(const char* valor); /* "0"/"1" */
+RX457_API int RX457_regEnterFinal(const char* valor);         /* "0"/"1" */
+RX457_API int RX457_regTabulacao(const char* valor);          /* tab stops text */
+/* Prints marked-up text (tamanho 0 = strlen): 1, -99 null text, negative size or more than 16 MiB. */
 RX457_API int RX457_iImprimirTexto(const char* texto, int tamanho);
 RX457_API int RX457_iImprimirArquivo(const char* caminho);    /* marked-up text file: 1, -99, -27 */
 RX457_API int RX457_iImprimirBMP(const char* caminho);        /* BMP, or PDF when the name has ".pdf" */
@@ -238,7 +244,8 @@ RX457_API int RX457_iImprimirXML(const char* xml, const char* a1, const char* a2
 /* As RX457_iImprimirXML_NFCe without an amount received. */
 RX457_API int RX457_iImprimirXMLString(const char* xml, const char* a1, const char* a2, int a3, const char* a4,
                                        const char* a5, int a6, int a7);
-RX457_API void RX457_setSize_Qrcode(int tamanho);   /* QR module size for the QR-beside-text print */
+/* QR module size (dots, 1..16; other values are ignored) for the QR-beside-text print. */
+RX457_API void RX457_setSize_Qrcode(int tamanho);
 /* Prints a QR code with marked-up text to its right. */
 RX457_API void RX457_iImprimeQRCode_TextoDireita(const char* dadosQR, const char* texto);
 

@@ -1,4 +1,6 @@
 // Formatting and device-command exports: each is one driver or facade operation under the lock.
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <string_view>
 
@@ -13,6 +15,11 @@ using Ordal::Printer::Driver;
 
 namespace {
 constexpr int kFalha = ORDAL_VEX::codigoFalhaInterna;
+// Most data one symbol can hold: a version 40 QR code in byte mode, and a PDF417 symbol.
+constexpr size_t kMaximoQRCode = 7089;
+constexpr size_t kMaximoPDF417 = 5420;
+// Longest feed of one call: the renderer's ring of 40 inches. More is no receipt, only a long wait.
+constexpr int kPolegadasAvancoMaximo = 40;
 }
 
 extern "C" {
@@ -26,7 +33,10 @@ RX457_API void VEX_AcionarCortadorPapel(void) {
 }
 
 RX457_API void VEX_AvancarPapelBobina(unsigned int pontos) {
-    comDriver("VEX_AvancarPapelBobina", [&](Driver& d) { d.avancarPapel(static_cast<int>(pontos)); });
+    comDriver("VEX_AvancarPapelBobina", [&](Driver& d) {
+        const unsigned int maximo = static_cast<unsigned int>(kPolegadasAvancoMaximo * std::max(d.resolucao(), 1));
+        d.avancarPapel(static_cast<int>(std::min(pontos, maximo)));
+    });
 }
 
 RX457_API void VEX_DefinirModoImpressaoPadrao(int fonte, int modo) {
@@ -89,8 +99,10 @@ RX457_API int VEX_ImprimirImagemDoArquivo(const char* caminho, int limiar, int d
 RX457_API int VEX_ImprimirImagemGrafica(int modo, int largura, int altura, const unsigned char* dados) {
     return sobTrava("VEX_ImprimirImagemGrafica", kFalha, [&](ORVEX& s) {
         if (!dados) return 3;
-        // The raster command carries 16-bit sizes: anything else cannot be sent.
-        if (largura <= 0 || altura <= 0 || (largura + 7) / 8 > 0xFFFF || altura > 0xFFFF) return 2;
+        // The raster command carries 16-bit sizes and modes 0..3: anything else cannot be sent.
+        if (modo < 0 || modo > 3 || largura <= 0 || altura <= 0 || (int64_t(largura) + 7) / 8 > 0xFFFF ||
+            altura > 0xFFFF)
+            return 2;
         s.obterDriver().imprimirImagemRaster(modo, largura, altura, dados);
         s.posicaoLinha = 0;
         return 0;
@@ -179,6 +191,8 @@ RX457_API int VEX_ImprimirCodigoBarras(unsigned int tipo, const char* dados, int
         if (!*dados && tamanho <= 0) return 4;
         if (tamanho < 0) return 2;
         const size_t n = tamanho == 0 ? std::strlen(dados) : static_cast<size_t>(tamanho);
+        // Refused before the data are read: no symbol holds more, and a size beyond it is no size.
+        if ((tipo == 9 && n > kMaximoQRCode) || (tipo == 10 && n > kMaximoPDF417)) return 2;
         Driver& d = s.obterDriver();
         if (tipo == 9) {
             // QR code with the parameters chosen through the QR exports.

@@ -1,6 +1,8 @@
 // The older RX457_* family: 1 success, 0 failure, negative codes for bad input.
 #include <chrono>
 #include <cstring>
+#include <string>
+#include <utility>
 
 #include "RX457.h"
 #include "api/Exportacao.h"
@@ -14,6 +16,12 @@ namespace {
 
 constexpr int kFalha = ORDAL_VEX::codigoFalhaLegado;
 constexpr int kParametroInvalido = -99;
+// Longest text one call prints. A larger size is a caller's mistake, and honouring it would read far
+// past the text it handed over.
+constexpr size_t kTamanhoMaximoTexto = size_t(16) << 20;
+// Module sizes accepted for the QR code beside text: the range of TAMANHO_QRCODE.
+constexpr int kModuloQRMinimo = 1;
+constexpr int kModuloQRMaximo = 16;
 
 // Status read through a cache: the printer is asked at most once per 100 ms.
 struct CacheStatus {
@@ -61,11 +69,31 @@ int consultarStatus(ORVEX& s, int item, int comoTexto, char* saida) {
     return 1;
 }
 
-// Sets a switch from a text starting with '0' or '1' and saves the whole configuration.
-int registrarChave(ORVEX& s, const char* valor, bool ORDAL_VEX::ParametrosDoArquivoInicializacao::*campo) {
-    if (!valor || (valor[0] != '0' && valor[0] != '1')) return kParametroInvalido;
-    s.configuracao.*campo = valor[0] == '1';
-    return s.configuracao.salvar() ? 1 : 0;
+// Sets one key of the model section and saves just that key, so that changes other processes made to
+// the file meanwhile stay. A save that fails leaves the previous value in effect, as the file does.
+template <typename T>
+int registrarCampo(ORVEX& s, T ORDAL_VEX::ParametrosDoArquivoInicializacao::*campo, T novo, const char* nomeChave) {
+    T anterior = s.configuracao.*campo;
+    s.configuracao.*campo = std::move(novo);
+    bool salvo = false;
+    try {
+        salvo = s.configuracao.salvarChave("RX457", nomeChave);
+    } catch (...) {
+        s.configuracao.*campo = std::move(anterior);
+        throw;
+    }
+    if (salvo) return 1;
+    s.configuracao.*campo = std::move(anterior);
+    return 0;
+}
+
+// Sets a switch from a text starting with '0' or '1'. The text as a whole must be one the file could
+// hold, as for every configuration value.
+int registrarChave(ORVEX& s, const char* valor, bool ORDAL_VEX::ParametrosDoArquivoInicializacao::*campo,
+                   const char* nomeChave) {
+    if (!valor || (valor[0] != '0' && valor[0] != '1') || !Misc::ArquivoINI::INIFileBase::valorGravavel(valor))
+        return kParametroInvalido;
+    return registrarCampo(s, campo, valor[0] == '1', nomeChave);
 }
 
 }  // namespace
@@ -95,29 +123,32 @@ RX457_API int RX457_rStatusGaveta(char* saida) { return RX457_rConsultaStatusImp
 
 RX457_API int RX457_regCodePageAutomatico(const char* valor) {
     return sobTrava("RX457_regCodePageAutomatico", kFalha, [&](ORVEX& s) {
-        return registrarChave(s, valor, &ORDAL_VEX::ParametrosDoArquivoInicializacao::codepageAutomatico);
+        return registrarChave(s, valor, &ORDAL_VEX::ParametrosDoArquivoInicializacao::codepageAutomatico,
+                              "CODEPAGE_AUTOMATICO");
     });
 }
 
 RX457_API int RX457_regEnterFinal(const char* valor) {
     return sobTrava("RX457_regEnterFinal", kFalha, [&](ORVEX& s) {
-        return registrarChave(s, valor, &ORDAL_VEX::ParametrosDoArquivoInicializacao::enterAutomatico);
+        return registrarChave(s, valor, &ORDAL_VEX::ParametrosDoArquivoInicializacao::enterAutomatico,
+                              "ENTERAUTOMATICO");
     });
 }
 
 RX457_API int RX457_regTabulacao(const char* valor) {
     return sobTrava("RX457_regTabulacao", kFalha, [&](ORVEX& s) {
-        if (!valor) return kParametroInvalido;
-        s.configuracao.tabulacao = valor;
-        return s.configuracao.salvar() ? 1 : 0;
+        if (!valor || !Misc::ArquivoINI::INIFileBase::valorGravavel(valor)) return kParametroInvalido;
+        return registrarCampo(s, &ORDAL_VEX::ParametrosDoArquivoInicializacao::tabulacao, std::string(valor),
+                              "TABULACAO");
     });
 }
 
 RX457_API int RX457_iImprimirTexto(const char* texto, int tamanho) {
     return sobTrava("RX457_iImprimirTexto", kFalha, [&](ORVEX& s) {
         if (!texto || tamanho < 0) return kParametroInvalido;
-        const unsigned int n = tamanho == 0 ? static_cast<unsigned int>(std::strlen(texto)) : static_cast<unsigned int>(tamanho);
-        s.imprimirTexto(texto, n);
+        const size_t n = tamanho == 0 ? strnlen(texto, kTamanhoMaximoTexto + 1) : static_cast<size_t>(tamanho);
+        if (n > kTamanhoMaximoTexto) return kParametroInvalido;
+        s.imprimirTexto(texto, static_cast<unsigned int>(n));
         return 1;
     });
 }
@@ -186,9 +217,11 @@ RX457_API int RX457_rStatusGuilhotina(void) { return 1; }
 RX457_API int RX457_iConfigurarGuilhotina(void) { return 0; }
 
 RX457_API void RX457_setSize_Qrcode(int tamanho) {
+    // A size no roll can hold is ignored: the symbol would only be cut, or not fit in memory.
+    if (tamanho < kModuloQRMinimo || tamanho > kModuloQRMaximo) return;
     sobTravaSemRetorno("RX457_setSize_Qrcode", [&](ORVEX& s) {
         s.tamanhoQRCode = tamanho;
-        if (tamanho >= 0) s.obterDriver().qrTamanhoModulo(static_cast<unsigned>(tamanho));
+        s.obterDriver().qrTamanhoModulo(static_cast<unsigned>(tamanho));
     });
 }
 

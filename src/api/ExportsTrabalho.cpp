@@ -1,6 +1,5 @@
 // Job and spool exports.
 #include <fstream>
-#include <iterator>
 #include <sstream>
 
 #include "RX457.h"
@@ -44,10 +43,8 @@ RX457_API int VEX_EnviarArquivoParaSpooler(const char* caminho, const void* rese
     (void)reservado;
     return sobTrava("VEX_EnviarArquivoParaSpooler", kFalha, [&](ORVEX& s) {
         if (!caminho) return 3;
-        std::ifstream in(caminho, std::ios::binary);
-        if (!in) return 8;
-        std::string dados((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        if (in.bad()) return 8;
+        std::string dados;
+        if (ORVEX::lerArquivo(caminho, dados) != 1) return 8;
         return guardarNoSpool(s, dados, numero);
     });
 }

@@ -1,41 +1,39 @@
 #include "api/Fronteira.h"
 
 #include <cstdio>
+#include <cstring>
 #include <mutex>
 
 namespace ORDAL_VEX {
 
 namespace {
+// A fixed buffer guarded by a mutex, both trivially destructible: recording a failure allocates
+// nothing (it may follow an allocation failure), and the output thread may still report while the
+// library is being unloaded.
 struct UltimaFalha {
     std::mutex mutex;
-    std::string texto;
+    char texto[1024] = {};
 };
-UltimaFalha& ultima() {
-    static UltimaFalha u;
-    return u;
+UltimaFalha ultima;
+
+void guardar(const char* mensagem) noexcept {
+    std::lock_guard<std::mutex> lock(ultima.mutex);
+    std::snprintf(ultima.texto, sizeof ultima.texto, "%s", mensagem ? mensagem : "");
 }
 }  // namespace
 
-// Called from noexcept boundaries, possibly after an allocation failure: the error line needs no
-// memory, and keeping the text is given up (the previous text cleared) when it cannot be copied.
 void registrarFalha(const char* exportacao, const char* mensagem) noexcept {
     if (!mensagem) mensagem = "";
     std::fprintf(stderr, "%s: %s\n", exportacao ? exportacao : "", mensagem);
     std::fflush(stderr);
-    try {
-        std::lock_guard<std::mutex> lock(ultima().mutex);
-        try {
-            ultima().texto = mensagem;
-        } catch (...) {
-            ultima().texto.clear();
-        }
-    } catch (...) {
-    }
+    guardar(mensagem);
 }
 
+void registrarMensagem(const char* mensagem) noexcept { guardar(mensagem); }
+
 std::string ultimaFalha() {
-    std::lock_guard<std::mutex> lock(ultima().mutex);
-    return ultima().texto;
+    std::lock_guard<std::mutex> lock(ultima.mutex);
+    return ultima.texto;
 }
 
 }  // namespace ORDAL_VEX

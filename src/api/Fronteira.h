@@ -10,6 +10,8 @@ namespace ORDAL_VEX {
 
 void registrarFalha(const char* exportacao, const char* mensagem) noexcept;
 std::string ultimaFalha();
+// Keeps a message for VEX_ObterUltimoErro without an export failure (its line was already written).
+void registrarMensagem(const char* mensagem) noexcept;
 
 constexpr int codigoFalhaInterna = 11;  // VEX family
 constexpr int codigoFalhaLegado = 0;    // RX457 family

@@ -43,14 +43,14 @@ void INIFile<ORDAL_VEX::ParametrosDoArquivoInicializacao>::tabela() {
     chave("MOEDA_SINGULAR", moedaSingular, "REAL", R);
     chave("MOEDA_PLURAL", moedaPlural, "REAIS", R);
 
-    // A change pass skips every other key, so the fallback only applies to full passes.
-    const bool passeCompleto = modo() == Salvar || modo() == Carregar;
+    // A change, or a save of one key, skips every other key, so the fallback only applies to full passes.
+    const bool completo = passeCompleto();
     auto bobina = [&](const char* nomeSecao, ORDAL_VEX::OpcoesDeLeiaute& o, int fonteMaxima, int colunas) {
         secao(nomeSecao);
         chave("FONTE_PADRAO", o.fontePadrao, 9, 8, fonteMaxima, R);
         chave("COLUNAS_TEXTO_CABECALHO", o.colunasTextoCabecalho, colunas, 26, 72, R);
         chave("CENTRALIZAR_TEXTO_CABECALHO", o.centralizarTextoCabecalho, false, R);
-        if (!chave("ARQUIVO_IMAGEM_LOGOMARCA", o.arquivoImagemLogomarca, "", !temPathLogo) && passeCompleto)
+        if (!chave("ARQUIVO_IMAGEM_LOGOMARCA", o.arquivoImagemLogomarca, "", !temPathLogo) && completo)
             o.arquivoImagemLogomarca = pathLogoXML;
         chave("TAMANHO_LOGOMARCA", o.tamanhoLogomarca, 100, 0, 100, R);
         chave("CENTRALIZAR_LOGOMARCA", o.centralizarLogomarca, false, R);

@@ -1,5 +1,6 @@
 // PDF417 printing through the driver; kept apart so that only users of it pull in the encoder.
 #include <algorithm>
+#include <iostream>
 
 #include "printer/Driver.h"
 #include "symbols/PDF417.h"
@@ -9,7 +10,7 @@ namespace Ordal::Printer {
 bool Driver::imprimirPDF417(const ParametrosCodigoPDF417& pedido) {
     if (pedido.dados.empty()) return false;
     // Scale factors beyond these only make a symbol that no roll can hold.
-    const int modulo = std::clamp(pedido.larguraModulo, 1, 32);
+    int modulo = std::clamp(pedido.larguraModulo, 1, 32);
     const int repeticoes = std::clamp(pedido.alturaLinha, 1, 64);
 
     Symbols::ParametrosPDF417 simbolo;
@@ -20,6 +21,19 @@ bool Driver::imprimirPDF417(const ParametrosCodigoPDF417& pedido) {
     simbolo.nivelErro = pedido.nivelErro;
     Symbols::codificarPDF417(simbolo);
     if (simbolo.erro != 0 || !simbolo.bits) {
+        Symbols::liberarPDF417(simbolo);
+        return false;
+    }
+
+    // As for linear symbols: a symbol wider than the printable band would be cut and unreadable, so
+    // the modules narrow (down to one dot) until it fits; when even that is too wide, nothing prints.
+    const int margem = Status::margemEsquerda;
+    const int largura = Specification::larguraPontos;
+    const int disponivel = margem > 0 && margem < largura ? largura - margem : largura;
+    while (modulo > 1 && simbolo.colunasBits * modulo > disponivel) --modulo;
+    if (simbolo.colunasBits * modulo > disponivel) {
+        std::cerr << "Erro PDF417: o símbolo de " << simbolo.colunasBits
+                  << " módulos não cabe na largura imprimível (" << disponivel << " pontos)." << std::endl;
         Symbols::liberarPDF417(simbolo);
         return false;
     }

@@ -14,6 +14,10 @@ constexpr int64_t kImagemNVMaxima = 16 << 20;
 
 inline uint8_t lo(int v) { return static_cast<uint8_t>(v & 0xFF); }
 inline uint8_t hi(int v) { return static_cast<uint8_t>((v >> 8) & 0xFF); }
+// A byte argument plus a code offset, wrapped to a byte without passing through int overflow.
+inline uint8_t loMais(int v, int deslocamento) { return static_cast<uint8_t>(lo(v) + deslocamento); }
+// Bytes per row of a raster `largura` dots wide, without overflow for any int.
+inline int64_t bytesPorLinha(int largura) { return (int64_t(largura) + 7) / 8; }
 
 }  // namespace
 
@@ -108,7 +112,7 @@ void EscPOS::imprimirPagina() { emitir({ESC, 0x0C}); }
 void EscPOS::imprimirCodigoBarras(int tipo, const uint8_t* dados, int n) {
     // The count is one byte: longer data would be cut and the rest printed as text.
     if (n < 0 || n > 255 || (n > 0 && !dados)) return;
-    std::string cmd{static_cast<char>(GS), 0x6B, static_cast<char>(lo(tipo + 0x41)), static_cast<char>(n)};
+    std::string cmd{static_cast<char>(GS), 0x6B, static_cast<char>(loMais(tipo, 0x41)), static_cast<char>(n)};
     if (n > 0) cmd.append(reinterpret_cast<const char*>(dados), static_cast<size_t>(n));
     enviar(cmd);
 }
@@ -118,10 +122,11 @@ void EscPOS::imprimirImagemNV(int n, int modo) { emitir({FS, 0x70, lo(n), lo(mod
 void EscPOS::imprimirImagemRaster(int modo, int largura, int altura, const uint8_t* dados) {
     // Without a header the image bytes would be printed as text: send nothing in that case.
     if (modo < 0 || modo > 3 || !dados || largura <= 0 || altura <= 0) return;
-    const int x = (largura + 7) / 8;
+    const int64_t x = bytesPorLinha(largura);
     if (x > 0xFFFF || altura > 0xFFFF) return;
     cabecalhoImagemRaster(modo, largura, altura);
-    enviar(std::string_view(reinterpret_cast<const char*>(dados), static_cast<size_t>(altura) * x));
+    const size_t bytes = static_cast<size_t>(altura) * static_cast<size_t>(x);
+    enviar(std::string_view(reinterpret_cast<const char*>(dados), bytes));
 }
 
 bool EscPOS::aguardarFimImpressao(int ms) {
@@ -171,7 +176,7 @@ void EscPOS::selecionarTamanhoCaractere(int largura, int altura) {
     // Keep what the printer will really use (3 bits each), so the layout measures what is printed.
     multLargura = largura & 7;
     multAltura = altura & 7;
-    emitir({GS, 0x21, static_cast<uint8_t>(((largura << 4) & 0x70) | (altura & 0x07))});
+    emitir({GS, 0x21, static_cast<uint8_t>((multLargura << 4) | multAltura)});
 }
 
 void EscPOS::selecionarFonteHRI(int n) { emitir({GS, 0x66, static_cast<uint8_t>(n > 1 ? 1 : 0)}); }
@@ -185,7 +190,9 @@ void EscPOS::larguraCodigoBarras(int n) { emitir({GS, 0x77, lo(n)}); }
 void EscPOS::espacamentoEntreLinhas(int n) { emitir({ESC, 0x33, lo(n)}); }
 
 void EscPOS::margemEsquerda(int n) {
-    Status::margemEsquerda = n;
+    // The command carries 16 bits: keep what the printer will use, so positions computed from the
+    // margin stay in range.
+    Status::margemEsquerda = n & 0xFFFF;
     emitir({GS, 0x4C, lo(n), hi(n)});
 }
 
@@ -196,8 +203,8 @@ void EscPOS::unidadesMovimentacao(int x, int y) {
 void EscPOS::selecionarDispositivo(int n) { emitir({ESC, 0x3D, lo(n)}); }
 
 void EscPOS::areaImpressaoPagina(int x, int y, int dx, int dy) {
-    const int w = Specification::larguraPontos;
-    if (x + dx >= w) dx = std::max(w - x - 1, 0);
+    const int64_t w = Specification::larguraPontos;
+    if (int64_t(x) + dx >= w) dx = static_cast<int>(std::clamp<int64_t>(w - x - 1, 0, 0xFFFF));
     emitir({ESC, 0x57, lo(x), hi(x), lo(y), hi(y), lo(dx), hi(dx), lo(dy), hi(dy)});
 }
 
@@ -205,8 +212,11 @@ void EscPOS::larguraAreaImpressao(int n) { emitir({GS, 0x57, lo(n), hi(n)}); }
 
 void EscPOS::cabecalhoImagemRaster(int modo, int largura, int altura) {
     if (modo < 0 || modo > 3) return;
-    const int x = (largura + 7) / 8;
-    emitir({GS, 0x76, 0x30, static_cast<uint8_t>(modo), lo(x), hi(x), lo(altura), hi(altura)});
+    // Sizes the 16-bit fields cannot carry would announce a different image than the one sent.
+    const int64_t x = bytesPorLinha(largura);
+    if (x < 0 || x > 0xFFFF || altura < 0 || altura > 0xFFFF) return;
+    emitir({GS, 0x76, 0x30, static_cast<uint8_t>(modo), lo(static_cast<int>(x)), hi(static_cast<int>(x)), lo(altura),
+            hi(altura)});
 }
 
 void EscPOS::deslocamentoHorizontal(int n) { emitir({ESC, 0x5C, lo(n), hi(n)}); }
@@ -247,7 +257,7 @@ void EscPOS::liberarFolha() { emitir({DLE, 0x05, 0x03}); }
 
 void EscPOS::qrSelecionarModelo(int m) {
     Driver::qrSelecionarModelo(m);
-    emitir({GS, 0x28, 0x6B, 0x04, 0x00, 0x31, 0x41, lo(m + 0x31), 0x00});
+    emitir({GS, 0x28, 0x6B, 0x04, 0x00, 0x31, 0x41, loMais(m, 0x31), 0x00});
 }
 
 void EscPOS::qrTamanhoModulo(unsigned n) {
@@ -257,7 +267,7 @@ void EscPOS::qrTamanhoModulo(unsigned n) {
 
 void EscPOS::qrNivelCorrecao(int n) {
     Driver::qrNivelCorrecao(n);
-    emitir({GS, 0x28, 0x6B, 0x03, 0x00, 0x31, 0x45, lo(n + 0x30)});
+    emitir({GS, 0x28, 0x6B, 0x03, 0x00, 0x31, 0x45, loMais(n, 0x30)});
 }
 
 bool EscPOS::qrImprimir() {

@@ -1,5 +1,7 @@
 #include "printer/QRCodeRaster.h"
 
+#include <cstdint>
+
 #include <qrencode.h>
 
 namespace Ordal::Printer {
@@ -21,8 +23,10 @@ Raster gerarRasterQRCode(const ParametrosQRCode& p) {
                 b = static_cast<char>(b | (0x80 >> (x % 8)));
             }
     QRcode_free(qr);
-    const int lado = modulos.largura * static_cast<int>(p.tamanhoModulo);
-    return redimensionarRaster(modulos, lado, lado);
+    // The module size may come straight from a caller: a side no raster can have is refused.
+    const int64_t lado = int64_t(modulos.largura) * p.tamanhoModulo;
+    if (lado > INT32_MAX) return {};
+    return redimensionarRaster(modulos, static_cast<int>(lado), static_cast<int>(lado));
 }
 
 }  // namespace Ordal::Printer

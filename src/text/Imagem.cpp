@@ -1,9 +1,9 @@
 #include "text/Imagem.h"
 
 #include <array>
-#include <fstream>
-#include <iterator>
 #include <vector>
+
+#include "text/LeituraArquivo.h"
 
 namespace ORDAL_VEX {
 
@@ -43,11 +43,9 @@ bool Imagem::carregarBMP(const char* caminho) {
     bitmap_ = {};
     nome_.clear();
     if (!caminho) return false;
-    std::ifstream in(caminho, std::ios::binary);
-    if (!in) return false;
-    // Header first: the declared sizes decide how much is worth reading.
-    std::vector<uint8_t> dados((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (!carregarBMP(dados.data(), dados.size())) return false;
+    std::string dados;
+    if (!lerArquivoRegular(caminho, dados)) return false;
+    if (!carregarBMP(reinterpret_cast<const uint8_t*>(dados.data()), dados.size())) return false;
     nome_ = caminho;
     return true;
 }

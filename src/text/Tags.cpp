@@ -123,7 +123,9 @@ std::vector<EntradaTag> construirTabela() {
             std::cerr << "Erro tag '<code128>" << c << "</code128>': Caracter fora do conjunto do código." << std::endl;
             return;
         }
-        codigoBarras(s, 8, std::string(valores->begin(), valores->end()));
+        // Values, not text: 0 is a space in set B and "00" in set C, so the count travels with them.
+        s.obterDriver().imprimirCodigoBarras(8, valores->data(), static_cast<int>(valores->size()));
+        s.posicaoLinha = 0;
     }));
     t.push_back(ct("pdf", tamanho(1, kIlimitado), [](ORVEX& s, const std::string& c) {
         Ordal::Printer::ParametrosCodigoPDF417 p;

@@ -1,5 +1,11 @@
 // Reading and changing "CONVERSOR.ini" through the exports, with the file text checked after each call.
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
 #include <cstring>
+#include <filesystem>
 
 #include "LibraryFixture.h"
 
@@ -13,6 +19,9 @@ class ConfiguracaoExports : public LibraryTest {
 protected:
     void carregar(const std::string& texto) {
         writeIni(texto);
+        abrir();
+    }
+    void abrir() {
         load();
         ler = fn<Ler>("VEX_LerParametroConfiguracaoVEX");
         alterar = fn<Alterar>("VEX_AlterarParametroConfiguracaoVEX");
@@ -113,6 +122,103 @@ TEST_F(ConfiguracaoExports, KeyOfTwoSectionsChangesOnlyInTheNamedOne) {
     EXPECT_EQ(alterar("NFCE", "FORCAR_QUEBRA_LINHA", "SIM"), 10) << "the file gets 1, not the text asked for";
     EXPECT_EQ(lido("NFCE", "FORCAR_QUEBRA_LINHA"), "1");
     EXPECT_EQ(lido("SAT", "FORCAR_QUEBRA_LINHA"), "0");
+}
+
+TEST_F(ConfiguracaoExports, ValuesTheFileCannotHoldAreRefusedBeforeAnythingIsWritten) {
+    carregar("[RX457]\nCABECALHO = Loja Centro\nTIMEOUT = 7\n");
+    const std::string antes = iniText();
+    const char* const recusados[][2] = {{"CABECALHO", "Loja [Centro] Ltda"},
+                                        {"CABECALHO", "x\n[EVIL]\n   PORTA = /dev/tty1"},
+                                        {"CABECALHO", "x\ry"},
+                                        {"TIMEOUT", "5\n[EVIL]"}};
+    for (const auto& [chave, valor] : recusados) {
+        EXPECT_EQ(alterar("RX457", chave, valor), 10) << valor;
+        EXPECT_EQ(iniText(), antes) << valor;
+    }
+    // Brackets that cannot make a header are kept, and the rest of the section reads as before.
+    EXPECT_EQ(alterar("RX457", "CABECALHO", "Loja ]Centro["), 0);
+    abrir();
+    EXPECT_EQ(lido("RX457", "CABECALHO"), "Loja ]Centro[");
+    EXPECT_EQ(lido("RX457", "TIMEOUT"), "7");
+}
+
+// Things put in the file's place: loading the library and reloading before a fiscal document must
+// return at once, read nothing and leave the thing as it was.
+struct CasoHostil {
+    const char* nome;
+    void (*preparar)(const std::string& caminho);
+};
+
+class ArquivoHostil : public ConfiguracaoExports, public ::testing::WithParamInterface<CasoHostil> {
+protected:
+    void conferirIntacto(const struct stat& antes, const std::string& conteudo) {
+        struct stat depois;
+        ASSERT_EQ(::stat(iniPath().c_str(), &depois), 0);
+        EXPECT_EQ(depois.st_ino, antes.st_ino);
+        EXPECT_EQ(depois.st_mode, antes.st_mode);
+        if (S_ISREG(antes.st_mode)) {
+            EXPECT_TRUE(iniText() == conteudo) << "contents changed";
+        }
+    }
+};
+
+TEST_P(ArquivoHostil, NeitherHangsNorIsReplacedAtLoadOrReload) {
+    GetParam().preparar(iniPath());
+    struct stat antes;
+    ASSERT_EQ(::stat(iniPath().c_str(), &antes), 0);
+    const std::string conteudo = S_ISREG(antes.st_mode) ? iniText() : "";
+    abrir();
+    char valor[32];
+    EXPECT_EQ(ler("RX457", "PORTA", valor, sizeof valor), 1);
+    EXPECT_EQ(alterar("RX457", "PORTA", "/dev/ttyS1"), 1);
+    conferirIntacto(antes, conteudo);
+
+    unload();
+    std::filesystem::remove_all(iniPath());
+    carregar("[RX457]\nLARGURA_BOBINA = 56\n");
+    std::filesystem::remove_all(iniPath());
+    GetParam().preparar(iniPath());
+    ASSERT_EQ(::stat(iniPath().c_str(), &antes), 0);
+    auto fiscal = fn<int(const char*, void*, unsigned, int, int)>("VEX_ImprimirDocumentoFiscal");
+    EXPECT_EQ(fiscal("nao fiscal", nullptr, 0, 0, 0), 8);
+    conferirIntacto(antes, conteudo);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Arquivos, ArquivoHostil,
+    ::testing::Values(CasoHostil{"fifo", [](const std::string& p) { ASSERT_EQ(::mkfifo(p.c_str(), 0644), 0); }},
+                      CasoHostil{"directory", [](const std::string& p) { ASSERT_EQ(::mkdir(p.c_str(), 0755), 0); }},
+                      CasoHostil{"two_mebibyte_line",
+                                 [](const std::string& p) {
+                                     rx457test::writeFile(p, "[RX457]\nCABECALHO = " + std::string(2 << 20, 'x') + "\n");
+                                 }}),
+    [](const ::testing::TestParamInfo<CasoHostil>& i) { return std::string(i.param.nome); });
+
+// Two host processes on one file, each changing its own key and reading it back after every change:
+// neither may ever find its change undone by the other's rewrite.
+TEST_F(ConfiguracaoExports, TwoProcessesChangingDifferentKeysLoseNothing) {
+    carregar("");
+    const char* const chaves[] = {"CABECALHO", "TABULACAO"};
+    pid_t filhos[2];
+    for (int k = 0; k < 2; ++k) {
+        filhos[k] = ::fork();
+        ASSERT_GE(filhos[k], 0);
+        if (filhos[k] != 0) continue;
+        char esperado[32], atual[64];
+        for (int i = 0; i < 150; ++i) {
+            std::snprintf(esperado, sizeof esperado, "%c%d", 'a' + k, i);
+            if (alterar("RX457", chaves[k], esperado) != 0) ::_exit(1);
+            if (ler("RX457", chaves[k], atual, sizeof atual) != 0 || std::strcmp(atual, esperado) != 0) ::_exit(2);
+        }
+        ::_exit(0);
+    }
+    for (pid_t filho : filhos) {
+        int estado = -1;
+        ASSERT_EQ(::waitpid(filho, &estado, 0), filho);
+        EXPECT_TRUE(WIFEXITED(estado) && WEXITSTATUS(estado) == 0) << "status " << estado;
+    }
+    EXPECT_EQ(lido("RX457", "CABECALHO"), "a149");
+    EXPECT_EQ(lido("RX457", "TABULACAO"), "b149");
 }
 
 }  // namespace

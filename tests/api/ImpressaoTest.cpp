@@ -1,5 +1,9 @@
 // Printing exports end to end: from the host's call to the emulated printer's paper.
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstring>
+#include <functional>
 #include <vector>
 
 #include "ImpressoraFixture.h"
@@ -158,6 +162,76 @@ TEST_F(ImpressoraTest, PdfPagesPrintInOrderAndBadFilesHaveCodes) {
     // below its last black row.
     EXPECT_GT(altura, 660);
     EXPECT_LT(altura, 2 * 660);
+}
+
+// Names that mean something to a shell or to gs itself (a command after "%pipe%", a file of further
+// arguments after "@", an option after "-") print the file they name and run nothing.
+TEST_F(ImpressoraTest, PdfFileNamesAreNeverInterpreted) {
+    if (!rx457test::commandAvailable("gs")) GTEST_SKIP() << "ghostscript (gs) is not installed";
+    rx457test::writeFile(dir_.file("p.ps"), "%!PS\n<< /PageSize [144 36] >> setpagedevice\n"
+                                            "/Helvetica findfont 30 scalefont setfont 10 8 moveto (PDF) show showpage\n");
+    int codigo = -1;
+    rx457test::runCommand("gs -q -dNOPAUSE -dBATCH -sDEVICE=pdfwrite -sOutputFile='" + dir_.file("modelo") + "' '" +
+                              dir_.file("p.ps") + "'",
+                          &codigo);
+    ASSERT_EQ(codigo, 0);
+    const std::string pdf = rx457test::readFile(dir_.file("modelo"));
+    carregarComImpressora();
+    auto bmp = fn<int(const char*)>("RX457_iImprimirBMP");
+    // Relative names are found in the working directory, the test's folder.
+    const std::string nomes[] = {"%pipe%touch PWNED .pdf", "@pagina.pdf", "-sOutputFile=PWNED.pdf",
+                                 "$(touch PWNED).pdf", "`touch PWNED`.pdf", "aspas \"duplas\" e 'simples'.pdf",
+                                 "linha\nnova.pdf", dir_.file("%pipe%touch PWNED absoluto.pdf")};
+    int altura = 0;
+    for (const std::string& nome : nomes) {
+        rx457test::writeFile(nome[0] == '/' ? nome : dir_.file(nome), pdf);
+        EXPECT_EQ(bmp(nome.c_str()), 1) << nome;
+        aguardarPapel();
+        EXPECT_GT(emulador_->pageHeight(), altura + 40) << nome << ": the page is on the paper";
+        altura = emulador_->pageHeight();
+    }
+    EXPECT_FALSE(rx457test::fileExists(dir_.file("PWNED")));
+    EXPECT_FALSE(rx457test::fileExists(dir_.file(".pdf")));
+}
+
+// A path that is no plain readable file is an unreadable file for every export that takes one, never an
+// internal failure; a FIFO without writer does not hold the call, and a PDF is refused before gs runs.
+TEST_F(ImpressoraTest, PathsThatAreNoReadableFileHaveTheUnreadableFileCodes) {
+    carregarComImpressora();
+    ASSERT_EQ(::mkdir(dir_.file("pasta.pdf").c_str(), 0755), 0);
+    ASSERT_EQ(::mkfifo(dir_.file("fila.bmp").c_str(), 0644), 0);
+    std::vector<std::string> caminhos = {dir_.path(), dir_.file("pasta.pdf"), dir_.file("fila.bmp"),
+                                         dir_.file("nao-existe.pdf")};
+    if (::geteuid() != 0) {  // root reads whatever the permissions say
+        rx457test::writeFile(dir_.file("fechado.pdf"), "%PDF-1.4\n");
+        ASSERT_EQ(::chmod(dir_.file("fechado.pdf").c_str(), 0), 0);
+        caminhos.push_back(dir_.file("fechado.pdf"));
+    }
+    int numero = -1;
+    auto spool = fn<int(const char*, const void*, int*)>("VEX_EnviarArquivoParaSpooler");
+    auto imagem = fn<int(const char*, int, int)>("VEX_ImprimirImagemDoArquivo");
+    auto fiscal = fn<int(const char*, InfoDocumento*, unsigned, int, int)>("VEX_ImprimirDocumentoFiscal");
+    auto memoria = fn<int(const char*, int)>("RX457_iCarregarBMPMemoria");
+    const struct {
+        const char* nome;
+        std::function<int(const char*)> chamar;
+        int esperado;
+    } casos[] = {
+        {"VEX_EnviarArquivoParaSpooler", [&](const char* c) { return spool(c, nullptr, &numero); }, 8},
+        {"VEX_ImprimirImagemDoArquivo", [&](const char* c) { return imagem(c, 128, 100); }, 8},
+        {"VEX_ImprimirDocumentoFiscal", [&](const char* c) { return fiscal(c, nullptr, 0, 0, 0); }, 8},
+        {"RX457_iImprimirArquivo", fn<int(const char*)>("RX457_iImprimirArquivo"), -27},
+        {"RX457_iImprimirImagem", fn<int(const char*)>("RX457_iImprimirImagem"), -8},
+        {"RX457_iImprimirBMP", fn<int(const char*)>("RX457_iImprimirBMP"), -8},
+        {"RX457_iCarregarBMPMemoria", [&](const char* c) { return memoria(c, '0'); }, -8},
+    };
+    for (const std::string& caminho : caminhos)
+        for (const auto& caso : casos)
+            EXPECT_EQ(caso.chamar(caminho.c_str()), caso.esperado) << caso.nome << " " << caminho;
+    EXPECT_EQ(numero, -1) << "nothing was stored";
+    EXPECT_EQ(fn<int()>("RX457_iImprimirBMPMemoria")(), 0) << "nothing was loaded";
+    aguardarPapel();
+    EXPECT_EQ(linhasComTinta(), 0);
 }
 
 }  // namespace

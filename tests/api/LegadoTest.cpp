@@ -1,5 +1,8 @@
 // The legacy RX457_* family through the loaded library.
+#include <sys/resource.h>
+
 #include <chrono>
+#include <csignal>
 #include <cstring>
 #include <thread>
 
@@ -40,11 +43,42 @@ TEST_F(ImpressoraTest, LegacySettersSaveTheConfiguration) {
     EXPECT_EQ(enter(nullptr), -99);
     EXPECT_EQ(codepage(nullptr), -99);
     EXPECT_EQ(tabulacao(nullptr), -99);
+    // Texts the file cannot hold as one value.
+    EXPECT_EQ(tabulacao("8 [16]"), -99);
+    EXPECT_EQ(tabulacao("8\n[EVIL]"), -99);
+    EXPECT_EQ(enter("1\n[EVIL]"), -99);
+    EXPECT_EQ(codepage("0\r"), -99);
     EXPECT_EQ(iniText(), antes);
     EXPECT_EQ(codepage("0"), 1);
     EXPECT_NE(iniText().find("   CODEPAGE_AUTOMATICO = 0\n"), std::string::npos);
     EXPECT_EQ(tabulacao("8,16"), 1);
     EXPECT_NE(iniText().find("   TABULACAO = 8,16\n"), std::string::npos);
+}
+
+// A save that fails (the file-size limit stands in for a full disk) is reported, and the previous
+// value stays in effect: with ENTERAUTOMATICO still on, a text without a line end prints at once.
+TEST_F(ImpressoraTest, LegacySettersThatCannotSaveKeepThePreviousValue) {
+    carregarComImpressora();
+    const std::string antes = iniText();
+    struct rlimit limite;
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &limite), 0);
+    auto sinalAntes = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit cheio = limite;
+    cheio.rlim_cur = 16;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &cheio), 0);
+    const int enter = fn<int(const char*)>("RX457_regEnterFinal")("0");
+    const int codepage = fn<int(const char*)>("RX457_regCodePageAutomatico")("0");
+    const int tabulacao = fn<int(const char*)>("RX457_regTabulacao")("8,16");
+    ::setrlimit(RLIMIT_FSIZE, &limite);
+    std::signal(SIGXFSZ, sinalAntes);
+    EXPECT_EQ(enter, 0);
+    EXPECT_EQ(codepage, 0);
+    EXPECT_EQ(tabulacao, 0);
+    EXPECT_EQ(iniText(), antes);
+
+    fn<int(const char*, int)>("RX457_iImprimirTexto")("sem fim de linha", 0);
+    aguardarPapel();
+    EXPECT_GT(linhasComTinta(), 0);
 }
 
 TEST_F(ImpressoraTest, LegacyTextAndImageCodes) {

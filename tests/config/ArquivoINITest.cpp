@@ -2,7 +2,9 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <csignal>
 #include <filesystem>
 #include <string>
@@ -197,10 +199,15 @@ TEST(ArquivoINI, UndeclaredKeysCanBeReadButNotChanged) {
     EXPECT_EQ(v, "azul");
 }
 
-TEST(ArquivoINI, SaveWritesCurrentValuesAndKeepsPermissions) {
+TEST(ArquivoINI, SaveWritesCurrentValuesAndKeepsPermissionsAndOwner) {
     TempDir dir;
     writeFile(dir.file("x.ini"), kCompleto);
     ::chmod(dir.file("x.ini").c_str(), 0640);
+    // Root rewriting a shop user's file must not leave it owned by root.
+    const bool root = ::geteuid() == 0;
+    if (root) {
+        ASSERT_EQ(::chown(dir.file("x.ini").c_str(), 4321, 4322), 0);
+    }
     Arquivo ini(dir.file("x.ini"));
     ini.numero = 9;
     ini.texto = "novo";
@@ -211,7 +218,112 @@ TEST(ArquivoINI, SaveWritesCurrentValuesAndKeepsPermissions) {
     struct stat st;
     ASSERT_EQ(::stat(dir.file("x.ini").c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0640u);
+    if (root) {
+        EXPECT_EQ(st.st_uid, 4321u);
+        EXPECT_EQ(st.st_gid, 4322u);
+    }
 }
+
+// Values through a change: each row is a value and whether the file can hold it. A refused value
+// must leave the file byte for byte and the variable as they were; an accepted one must read back
+// as exactly that value.
+struct CasoValor {
+    const char* nome;
+    const char* chave;
+    std::string valor;
+    bool aceito;
+};
+
+class ValorAlterado : public ::testing::TestWithParam<CasoValor> {};
+
+TEST_P(ValorAlterado, IsRefusedOrReadsBackTheSame) {
+    const CasoValor& c = GetParam();
+    TempDir dir;
+    writeFile(dir.file("x.ini"), kCompleto);
+    Arquivo ini(dir.file("x.ini"));
+    EXPECT_EQ(ini.alterarValor("A", c.chave, c.valor.c_str()), c.aceito);
+    if (!c.aceito) {
+        EXPECT_EQ(readFile(dir.file("x.ini")), kCompleto);
+        EXPECT_EQ(ini.numero, 5);
+        EXPECT_EQ(ini.texto, "abc");
+        return;
+    }
+    Arquivo relido(dir.file("x.ini"));
+    std::string v;
+    EXPECT_TRUE(relido.lerValor("A", c.chave, v));
+    EXPECT_EQ(v, c.valor);
+    EXPECT_EQ(relido.numeroB, 7) << "the rest of the file is read as before";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Valores, ValorAlterado,
+    ::testing::Values(CasoValor{"brackets_make_a_section_header", "TEXTO", "Loja [Centro] Ltda", false},
+                      CasoValor{"line_feed_injects_a_section", "TEXTO", "x\n[B]\n   NUMERO = 9", false},
+                      CasoValor{"line_feed_after_a_number", "NUMERO", "6\n[EVIL]", false},
+                      CasoValor{"carriage_return", "TEXTO", "a\rb", false},
+                      CasoValor{"larger_than_a_readable_file", "TEXTO", std::string(1024 * 1024 + 1, 'x'), false},
+                      CasoValor{"closing_bracket_first", "TEXTO", "a]b[c", true},
+                      CasoValor{"bracket_never_closed", "TEXTO", "[sem fechar", true}),
+    [](const ::testing::TestParamInfo<CasoValor>& i) { return std::string(i.param.nome); });
+
+// Files that are not read at all: each row puts something in the file's place. The load must return
+// at once with the constructor's values, leave the thing as it was (never replaced by a rewrite) and
+// say why in one line; a file exactly at the bound is still read.
+struct CasoArquivo {
+    const char* nome;
+    void (*preparar)(const std::string& caminho);
+    bool lido;
+};
+
+class ArquivoIgnorado : public ::testing::TestWithParam<CasoArquivo> {};
+
+std::string textoNoLimite() {
+    std::string t = kCompleto;
+    return t + ";" + std::string(1024 * 1024 - t.size() - 2, 'x') + "\n";
+}
+
+TEST_P(ArquivoIgnorado, IsTreatedAsNoFileAndLeftInPlace) {
+    const CasoArquivo& c = GetParam();
+    TempDir dir;
+    const std::string caminho = dir.file("x.ini");
+    c.preparar(caminho);
+    struct stat antes;
+    ASSERT_EQ(::stat(caminho.c_str(), &antes), 0);
+    const std::string conteudo = S_ISREG(antes.st_mode) ? readFile(caminho) : "";
+
+    ::testing::internal::CaptureStderr();
+    Arquivo ini(caminho);
+    std::string v;
+    EXPECT_EQ(ini.lerValor("A", "NUMERO", v), c.lido);
+    EXPECT_EQ(ini.numeroB, c.lido ? 7 : -1);
+    if (!c.lido) {
+        ini.texto = "novo";
+        ini.salvar();
+        EXPECT_FALSE(ini.alterarValor("A", "NUMERO", "3"));
+    }
+    const std::string aviso = ::testing::internal::GetCapturedStderr();
+
+    struct stat depois;
+    ASSERT_EQ(::stat(caminho.c_str(), &depois), 0);
+    EXPECT_EQ(depois.st_ino, antes.st_ino) << "replaced by a rewrite";
+    if (c.lido) return;
+    EXPECT_EQ(depois.st_mode, antes.st_mode);
+    if (S_ISREG(antes.st_mode)) {
+        EXPECT_EQ(readFile(caminho), conteudo);
+    }
+    EXPECT_NE(aviso.find(caminho), std::string::npos) << aviso;
+    EXPECT_EQ(std::count(aviso.begin(), aviso.end(), '\n'), 1) << aviso;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Arquivos, ArquivoIgnorado,
+    ::testing::Values(
+        CasoArquivo{"fifo", [](const std::string& p) { ASSERT_EQ(::mkfifo(p.c_str(), 0644), 0); }, false},
+        CasoArquivo{"directory", [](const std::string& p) { ASSERT_EQ(::mkdir(p.c_str(), 0755), 0); }, false},
+        CasoArquivo{"one_byte_over_the_bound",
+                    [](const std::string& p) { writeFile(p, textoNoLimite() + "x"); }, false},
+        CasoArquivo{"exactly_at_the_bound", [](const std::string& p) { writeFile(p, textoNoLimite()); }, true}),
+    [](const ::testing::TestParamInfo<CasoArquivo>& i) { return std::string(i.param.nome); });
 
 // A rewrite that cannot complete (here the file-size limit stands in for a full disk) must leave the
 // old file whole, and the change must report failure and leave the value in memory as it was.
@@ -235,7 +347,8 @@ TEST(ArquivoINI, FailedRewriteLeavesTheOldFileAndReportsFailure) {
     EXPECT_EQ(readFile(dir.file("x.ini")), original);
     EXPECT_EQ(ini.numero, 5);
     int sobras = 0;
-    for (const auto& e : std::filesystem::directory_iterator(dir.path())) sobras += e.path().filename() != "x.ini";
+    for (const auto& e : std::filesystem::directory_iterator(dir.path()))
+        sobras += e.path().filename() != "x.ini" && e.path().filename() != "x.ini.lock";
     EXPECT_EQ(sobras, 0) << "temporary file left behind";
 }
 

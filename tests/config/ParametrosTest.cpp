@@ -1,8 +1,13 @@
 // The library's own parameter table: defaults, the file it completes, layout selection, logo fallback.
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <filesystem>
+
 #include "TestSupport.h"
 #include "config/Parametros.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* dados, size_t n);
 
 namespace {
 
@@ -99,6 +104,22 @@ TEST(Parametros, OlderLogoKeyStandsInAndSuppressesTheNewKeys) {
     // A change of another key keeps the fallback in memory.
     EXPECT_TRUE(c.alterarValor("BOBINA_56MM", "FONTE_PADRAO", "10"));
     EXPECT_EQ(c.bobina56.arquivoImagemLogomarca, "/opt/loja/logo.bmp");
+}
+
+// Inputs kept from the configuration fuzzer, replayed through its own checks (a broken promise traps).
+TEST(Parametros, FuzzRegressionsReplay) {
+    namespace fs = std::filesystem;
+    const fs::path pasta(FUZZ_REGRESSIONS_DIR);
+    if (!fs::exists(pasta)) GTEST_SKIP() << "sem entradas de regressao";
+    int n = 0;
+    for (const auto& f : fs::directory_iterator(pasta)) {
+        if (!f.is_regular_file()) continue;
+        SCOPED_TRACE(f.path().string());
+        const auto bytes = rx457test::readBytes(f.path().string());
+        LLVMFuzzerTestOneInput(bytes.data(), bytes.size());
+        ++n;
+    }
+    RecordProperty("entradas", n);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // PDF pages through the external converter, started without a shell.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "TestSupport.h"
 #include "text/ConversorPDF.h"
@@ -83,24 +84,30 @@ TEST_F(ConversorReal, ThreePagesComeBackInOrderAsBitmaps) {
     }
 }
 
-TEST_F(ConversorReal, FileNamesWithSpacesQuotesAndShellCharactersArePassedIntact) {
-    for (const char* nome : {"com espacos.pdf", "aspas\"dupla.pdf", "$(touch hacked).pdf", "-parece-opcao.pdf"}) {
-        const std::string pdf = criarPDF(nome, 1);
-        const auto r = converterPDF(pdf, 180);
-        EXPECT_EQ(r.codigo, 0) << nome;
-        EXPECT_EQ(r.paginas.size(), 1u) << nome;
-    }
-    EXPECT_FALSE(rx457test::fileExists("hacked"));
-    EXPECT_FALSE(rx457test::fileExists(dir_.file("hacked")));
-}
-
-TEST_F(ConversorReal, MissingFileIsReportedBeforeTheConverterRuns) {
-    EXPECT_EQ(converterPDF(dir_.file("nao-existe.pdf"), 180).codigo, 8);
-}
-
 TEST_F(ConversorReal, ConverterThatFailsWithoutPagesIsAFailure) {
     rx457test::writeFile(dir_.file("falso.pdf"), "isto nao e um PDF\n");
     const auto r = converterPDF(dir_.file("falso.pdf"), 180);
+    EXPECT_EQ(r.codigo, 13);
+    EXPECT_TRUE(r.paginas.empty());
+}
+
+// Refused with 8 although the program does not exist: the file is checked before anything starts.
+TEST(Conversor, WhatIsNoReadableFileIsRefusedBeforeTheConverterStarts) {
+    rx457test::TempDir dir;
+    ASSERT_EQ(::mkdir(dir.file("pasta.pdf").c_str(), 0755), 0);
+    ASSERT_EQ(::mkfifo(dir.file("fila.pdf").c_str(), 0644), 0);
+    for (const char* nome : {"nao-existe.pdf", "pasta.pdf", "fila.pdf"})
+        EXPECT_EQ(converterPDF(dir.file(nome), 180, "programa-que-nao-existe-rx457").codigo, 8) << nome;
+}
+
+// A converter that never stops writing is cut off instead of filling the host's memory.
+TEST(Conversor, EndlessOutputIsAFailure) {
+    if (!rx457test::commandAvailable("yes")) GTEST_SKIP() << "yes is not installed";
+    rx457test::TempDir dir;
+    rx457test::writeFile(dir.file("a.pdf"), "%PDF-1.4\n");
+    rx457test::writeFile(dir.file("inundar"), "#!/bin/sh\nexec yes 'Page 1'\n");
+    ASSERT_EQ(::chmod(dir.file("inundar").c_str(), 0755), 0);
+    const auto r = converterPDF(dir.file("a.pdf"), 180, dir.file("inundar"));
     EXPECT_EQ(r.codigo, 13);
     EXPECT_TRUE(r.paginas.empty());
 }

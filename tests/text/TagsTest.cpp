@@ -5,6 +5,7 @@
 #include <functional>
 #include <memory>
 
+#include "Bancada.h"
 #include "Gravadores.h"
 #include "TestSupport.h"
 #include "text/ORVEX.h"
@@ -101,6 +102,27 @@ TEST_F(Marcacao, Code128TagTakesTextAndSendsSymbolValues) {
     EXPECT_EQ(bytes.substr(0, 3), std::string("\x1D\x6B\x49", 3));
     ASSERT_GE(bytes.size(), 5u);
     EXPECT_EQ(static_cast<unsigned char>(bytes[4]), 104);
+}
+
+// Symbol value 0 (a space in set B, "00" in set C) is data like any other: the whole text is in the
+// symbol that prints, as zbar reads it back from the rendering.
+TEST_F(Marcacao, Code128TagPrintsTheWholeText) {
+    if (!rx457test::commandAvailable("zbarimg")) GTEST_SKIP() << "zbarimg is not installed";
+    const std::string textos[] = {
+        "Hello World 123",     // spaces, and a run of three digits left in set B
+        " A",                  // value 0 right after the start
+        "00112233",            // set C from the start, value 0 first
+        "0012345",             // an odd run from the start: pairs in set C, the last digit in set B
+        "AB 0000 CD",          // set C inside text, value 0 there too
+        "X123456789",          // an odd run after a letter: one digit in set B, then pairs
+        std::string(64, '0'),  // the longest content the tag takes
+    };
+    const std::string arquivo = dir_.file("code128.bmp");
+    for (const std::string& texto : textos) {
+        rx457test::writeFile(arquivo, rx457engine::capturar(bytesDe("<code128>" + texto + "</code128>")));
+        EXPECT_EQ(rx457test::runCommand("zbarimg -q --raw --nodbus '" + arquivo + "' 2>/dev/null"), texto + "\n")
+            << "'" << texto << "'";
+    }
 }
 
 TEST_F(Marcacao, NumericTagsActWithTheirValue) {

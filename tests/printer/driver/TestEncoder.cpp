@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <functional>
 
 #include "Gravadores.h"
@@ -113,6 +114,16 @@ const std::vector<Caso>& casosEncoder() {
         {"largura area", [](auto& d) { d.larguraAreaImpressao(512); }, "1D 57 00 02"},
         {"cabecalho raster", [](auto& d) { d.cabecalhoImagemRaster(1, 17, 5); }, "1D 76 30 01 03 00 05 00"},
         {"cabecalho raster modo invalido", [](auto& d) { d.cabecalhoImagemRaster(4, 17, 5); }, ""},
+        // Sizes the 16-bit fields cannot carry: nothing is sent, or the image bytes would print as text.
+        {"cabecalho raster largo demais", [](auto& d) { d.cabecalhoImagemRaster(0, INT_MAX, 5); }, ""},
+        {"raster largo demais", [](auto& d) { d.imprimirImagemRaster(0, INT_MAX, 1, kDados); }, ""},
+        {"area pagina extrema", [](auto& d) { d.areaImpressaoPagina(INT_MAX, 0, INT_MAX, 0); },
+         "1B 57 FF FF 00 00 00 00 00 00"},
+        {"tamanho e qr extremos", [](auto& d) {
+             d.selecionarTamanhoCaractere(INT_MAX, INT_MIN);
+             d.qrSelecionarModelo(INT_MAX);
+             d.qrNivelCorrecao(INT_MAX);
+         }, "1D 21 70 1D 28 6B 04 00 31 41 30 00 1D 28 6B 03 00 31 45 2F"},
         {"espacamento caracteres", [](auto& d) { d.espacamentoEntreCaracteres(2); }, "1B 20 02"},
         {"ativarCaracteresUsuario", [](auto& d) { d.ativarCaracteresUsuario(); }, "1B 25 01"},
         {"invertido", [](auto& d) { d.selecionarInvertido(true); }, "1B 7B 01"},
