@@ -1,11 +1,13 @@
 #include "printer/Driver.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
 
 #include "printer/QRCodeRaster.h"
+#include "transport/Diagnostico.h"
 #include "transport/UART.h"
 
 namespace Ordal::Printer {
@@ -34,6 +36,11 @@ bool Raster::ponto(int x, int y) const {
 }
 
 namespace {
+int64_t agoraMs() {
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
 // Largest picture side accepted; beyond it a file is hostile or broken.
 constexpr int64_t kLadoMaximo = 1 << 15;
 constexpr int64_t kPixelsMaximos = int64_t(1) << 24;
@@ -276,31 +283,91 @@ bool Driver::anexarTrabalho(std::string_view bytes) {
 
 bool Driver::conectar(const std::string& nome) {
     if (!link) return false;
+    nomeConexao_ = nome;
+    bool ok = false;
     if (nome.find('/') != std::string::npos) {
         link->caminhoInformado = nome;
-        return link->abrir(nome) && atualizarIdentificacao();
+        ok = link->abrir(nome) && atualizarIdentificacao();
+        if (link->estaFechado()) relatarFalhaConexao(nome, 0);
+    } else {
+        link->caminhoInformado.clear();
+        const int32_t codigo = codigoDaPorta(nome.c_str());
+        static const struct {
+            bool doNome;
+            int32_t base;
+            int tentativas;
+        } passos[] = {
+            {true, 0, 1},       {false, 0x0A00, 20}, {false, 0x0C00, 20}, {false, 0x0800, 20},
+            {false, 0x0B00, 20}, {false, 0x0900, 20}, {true, 0, 1},
+        };
+        codigoExplicito_ = codigo != 0 ? codigo : -1;
+        prazoProcuraMs_ = agoraMs() + kLimiteProcuraMs;
+        for (const auto& passo : passos)
+            if ((ok = procurarDispositivo(passo.doNome ? codigo : passo.base, passo.tentativas))) break;
+        codigoExplicito_ = -1;
+        prazoProcuraMs_ = 0;
+        if (link->estaFechado()) relatarFalhaConexao(nome, codigo);
     }
-    link->caminhoInformado.clear();
-    const int32_t codigo = codigoDaPorta(nome.c_str());
-    static const struct {
-        bool doNome;
-        int32_t base;
-        int tentativas;
-    } passos[] = {
-        {true, 0, 1},       {false, 0x0A00, 20}, {false, 0x0C00, 20}, {false, 0x0800, 20},
-        {false, 0x0B00, 20}, {false, 0x0900, 20}, {true, 0, 1},
-    };
-    for (const auto& passo : passos)
-        if (procurarDispositivo(passo.doNome ? codigo : passo.base, passo.tentativas)) return true;
-    return false;
+    if (link->estaAberto()) {
+        ultimoDiagnostico_.clear();
+        conexoes_.fetch_add(1, std::memory_order_acq_rel);
+    }
+    proximaTentativaMs_ = agoraMs() + kIntervaloReconexaoMs;
+    return ok;
+}
+
+void Driver::relatarFalhaConexao(const std::string& nome, int32_t codigo) {
+    std::string texto;
+    const std::string caminho = codigo != 0 ? UART::caminhoDoCodigo(codigo) : std::string();
+    if (nome.find('/') != std::string::npos || !caminho.empty())
+        texto = UART::textoFalhaAbertura(nome, caminho, link->erroAbertura);
+    else
+        texto = "RX457: nenhuma impressora encontrada" +
+                (nome.empty() ? std::string(" (nenhuma porta configurada)") : " (porta '" + nome + "')");
+    // A port that stays unavailable is reported once, not at every new attempt.
+    if (texto == ultimoDiagnostico_) return;
+    ultimoDiagnostico_ = texto;
+    UART::relatarDiagnostico(texto);
+}
+
+bool Driver::linkUtilizavel() const {
+    return link && link->utilizavel();
+}
+
+bool Driver::tentativaDevida() const {
+    return agoraMs() >= proximaTentativaMs_;
+}
+
+bool Driver::reconectar() {
+    if (!link) return false;
+    if (link->utilizavel()) return true;
+    if (agoraMs() < proximaTentativaMs_) return false;
+    link->fechar();
+    conectar(nomeConexao_);
+    return link->utilizavel();
+}
+
+void Driver::definirTempoLimite(int ms) {
+    tempoLimiteMs_ = ms > 0 ? ms : kTempoLimitePadrao;
+    if (link) link->esperaMaximaEscritaMs = tempoLimiteMs_;
+}
+
+unsigned Driver::conexoesRealizadas() const {
+    return conexoes_.load(std::memory_order_acquire);
 }
 
 bool Driver::procurarDispositivo(int32_t codigo, int tentativas) {
     if (!link) return false;
     link->caminhoInformado.clear();
     auto tentar = [&](int32_t c) {
+        const bool explicito = c == codigoExplicito_;
+        // A long probe must not hold its callers: other devices wait for the next attempt.
+        if (!explicito && prazoProcuraMs_ != 0 && agoraMs() > prazoProcuraMs_) return false;
         link->codigoDispositivo = c;
-        if (!link->abrirPorCodigo()) return false;
+        link->evitarConsoles = !explicito;
+        const bool aberto = link->abrirPorCodigo();
+        link->evitarConsoles = false;
+        if (!aberto) return false;
         if (atualizarIdentificacao()) return true;
         link->fechar();
         return false;
@@ -317,7 +384,9 @@ bool Driver::procurarDispositivo(int32_t codigo, int tentativas) {
         ++feitas;
     }
     link->codigoDispositivo = codigo;
+    link->evitarConsoles = codigo != codigoExplicito_;
     link->abrirPorCodigo();
+    link->evitarConsoles = false;
     return false;
 }
 
@@ -346,8 +415,9 @@ bool Driver::definirImagemNVRaster(int n, const Raster& raster) {
 }
 
 bool Driver::imprimirPadraoTeste(int x0, int x1, int linhas) {
+    // Rows wider than the buffer could never be built: refuse them before any arithmetic on them.
+    if (x1 <= 0 || x1 > 8 * 2047 || linhas <= 0) return false;
     const int b = (x1 + 7) / 8;
-    if (b <= 0 || linhas <= 0) return false;
     uint8_t buffer[2048] = {};
     x0 = std::max(x0, 0);
     int construidas = 0;
@@ -406,12 +476,13 @@ bool Driver::imprimirRasterAlinhado(int modo, int largura, int altura, const uin
     if (!dados || largura <= 0 || altura <= 0) return false;
     if (alinhamentoImagem == -1) alinhamentoImagem = alinhamento;
     const int m = Status::margemEsquerda;
-    const int w = Specification::larguraPontos;
-    if (largura + m < w) {
+    const int64_t w = Specification::larguraPontos;
+    // Wide arithmetic: margin and width come from callers and may be anything an int holds.
+    if (int64_t(largura) + m < w) {
         if (alinhamentoImagem == 1)
-            margemEsquerda(m + (w - m - largura) / 2);
+            margemEsquerda(static_cast<int>(m + (w - m - largura) / 2));
         else if (alinhamentoImagem == 2)
-            margemEsquerda(w - largura);
+            margemEsquerda(static_cast<int>(w - largura));
     }
     imprimirImagemRaster(modo, largura, altura, dados);
     margemEsquerda(m);

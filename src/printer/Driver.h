@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <iosfwd>
@@ -11,7 +12,7 @@
 #include <vector>
 
 namespace UART {
-class UART;
+class Base;
 }
 
 namespace Ordal::Printer {
@@ -63,7 +64,7 @@ struct Settings {
     const char* fabricanteDriver = nullptr;
     const char* descricaoModelo = nullptr;
     const char* versaoDriver = nullptr;
-    UART::UART* link = nullptr;  // owned by the model; null in the templates
+    UART::Base* link = nullptr;  // owned by the model (device or network link); null in the templates
     int32_t avancoCurto = 0;     // dots fed by acionarGuilhotina with flag bit 0
     int32_t avancoCorte = 0;     // dots fed by acionarGuilhotina with flag bit 1
 };
@@ -287,7 +288,26 @@ public:
     virtual int codigoPorta() const;
     virtual std::string nomePorta() const;
 
+    // --- link upkeep ---
+    // Longest time (ms) an operation waits on a printer that makes no progress; values <= 0 restore
+    // the default of 30000. The link's blocking writes follow it.
+    virtual void definirTempoLimite(int ms);
+    // Connections made so far, the first included: a change may mean the printer is on another port.
+    virtual unsigned conexoesRealizadas() const;
+
     // --- non-virtual helpers ---
+    // When the link is closed or fell, closes it and runs conectar again with the name of the first
+    // connection (a path is reopened as that path, a port name may probe), at most once per
+    // kIntervaloReconexaoMs. True when the link is usable afterwards.
+    bool reconectar();
+    bool linkUtilizavel() const;
+    // True when reconectar would make an attempt now.
+    bool tentativaDevida() const;
+    int tempoLimite() const { return tempoLimiteMs_; }
+    static constexpr int kIntervaloReconexaoMs = 1000;
+    // Longest time a probe may spend on devices other than the configured one.
+    static constexpr int kLimiteProcuraMs = 3000;
+    static constexpr int kTempoLimitePadrao = 30000;
     // Prints one PDF417 symbol; false when the text cannot be encoded.
     bool imprimirPDF417(const ParametrosCodigoPDF417& parametros);
     // Tries `tentativas` device codes of the class of `codigo`, `codigo` first; true when a printer
@@ -308,6 +328,18 @@ protected:
     bool anexarTrabalho(std::string_view bytes);
     // Restores the working state of a freshly constructed model (fonts, sizes, sink, job, QR).
     void reiniciarEstado();
+
+private:
+    // Reports why the link could not be opened, once until it opens again.
+    void relatarFalhaConexao(const std::string& nome, int32_t codigo);
+
+    std::string nomeConexao_;        // the name given to the last conectar
+    int64_t proximaTentativaMs_ = 0;  // steady clock
+    int32_t codigoExplicito_ = -1;   // the device the name designates: probed even when a console
+    int64_t prazoProcuraMs_ = 0;     // 0 = no limit
+    std::string ultimoDiagnostico_;
+    std::atomic<unsigned> conexoes_{0};
+    int tempoLimiteMs_ = kTempoLimitePadrao;
 };
 
 }  // namespace Ordal::Printer

@@ -2,8 +2,12 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <ostream>
+
+#include "transport/Diagnostico.h"
+#include "transport/UART.h"
 
 namespace Ordal::Printer {
 
@@ -11,12 +15,22 @@ namespace {
 
 using Relogio = std::chrono::steady_clock;
 
-// Short sleep between checks while waiting for the output thread.
-constexpr auto kPausaEspera = std::chrono::microseconds(500);
-// Giving up on room in the ring when the output thread makes no progress for this long.
-constexpr auto kEsperaSemProgresso = std::chrono::seconds(30);
 constexpr int kPassoAvanco = 24;
 constexpr int kLinhasPorRaster = 512;
+// Longest time the output thread holds the link in one write: a stop request or a query waiting
+// between bands is served at least this often.
+constexpr int kFatiaEnvioMs = 200;
+
+int64_t agoraMs() {
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(Relogio::now().time_since_epoch()).count();
+}
+// Largest distance a converted motion may give (dots, about 2 km): sums of positions then stay
+// far inside int.
+constexpr int64_t kMovimentoMaximo = int64_t(1) << 24;
+
+// Bytes per row of an image `largura` dots wide, for any int.
+int64_t bytesPorLinha(int largura) { return (int64_t(largura) + 7) / 8; }
 
 struct TabelaInversao {
     uint8_t v[256];
@@ -70,10 +84,15 @@ Engine::Engine(Driver& destino)
     configurarLayout(padroes.data());
     celulas_.reserve(kMaximoCelulas);
     alocarAnel(Specification::larguraPontos);
+    atualizarPorta();
+    // A printer that could not be reached at construction is down until an attempt succeeds.
+    linkCaido_.store(destino.link && !destino.link->utilizavel(), std::memory_order_relaxed);
+    ultimoProgressoMs_.store(agoraMs(), std::memory_order_relaxed);
     startEngine();
 }
 
 Engine::~Engine() {
+    drenarSaida();
     std::lock_guard<std::mutex> trava(mutexAnel_);
     stopEngine();
     if (arquivo_) arquivo_->close();
@@ -127,27 +146,21 @@ int Engine::linhasPendentesSaida() const {
 bool Engine::aguardarEspaco(int k) {
     if (k < 0) k = 0;
     if (k >= capacidade_ - 1) return false;
-    int ultimaLeitura = linhaLeitura_.load(std::memory_order_acquire);
-    auto progresso = Relogio::now();
-    for (;;) {
-        if (k < linhasLivres()) return true;
-        const int leitura = linhaLeitura_.load(std::memory_order_acquire);
-        // In page mode the thread stops at the page start: once there, nothing more will drain.
-        if (modoPagina && leitura == inicioPagina_) return false;
-        if (!engineRunning()) return false;
-        if (leitura != ultimaLeitura) {
-            ultimaLeitura = leitura;
-            progresso = Relogio::now();
-        } else if (Relogio::now() - progresso > kEsperaSemProgresso) {
-            return false;
-        }
-        std::this_thread::sleep_for(kPausaEspera);
-    }
+    if (k < linhasLivres()) return true;
+    // In page mode the thread stops at the page start: once there, nothing more will drain.
+    auto paginaParada = [&] {
+        return modoPagina && linhaLeitura_.load(std::memory_order_acquire) == inicioPagina_;
+    };
+    // A printer that is away keeps its lines in the ring: the wait lasts the time limit, so a
+    // printer plugged back in meanwhile completes the receipt.
+    aguardarProgresso([&] { return k < linhasLivres() || paginaParada(); }, tempoLimite_.load(), false, true);
+    return k < linhasLivres();
 }
 
 void Engine::publicar() {
     // Lines above the write line (or above the page in page mode) are finished.
     linhaPronta_.store(modoPagina ? inicioPagina_ : linhaEscrita_, std::memory_order_release);
+    sinalizar();
 }
 
 bool Engine::avancarLinhasAnel(int n) {
@@ -166,24 +179,59 @@ bool Engine::avancarLinhasAnel(int n) {
 }
 
 bool Engine::aguardarSaida(int ms) {
-    const auto limite = Relogio::now() + std::chrono::milliseconds(std::max(ms, 0));
+    return aguardarProgresso([this] { return saidaConcluida(); }, ms, true, true);
+}
+
+bool Engine::saidaConcluida() const {
+    return linhasPendentesSaida() == 0 && comandosPendentes_.load(std::memory_order_acquire) == 0;
+}
+
+void Engine::sinalizar() {
+    {
+        std::lock_guard<std::mutex> trava(mutexSinal_);
+        ++sinais_;
+    }
+    cvSinal_.notify_all();
+}
+
+void Engine::registrarProgresso() {
+    ultimoProgressoMs_.store(agoraMs(), std::memory_order_release);
+    desistiu_.store(false, std::memory_order_release);
+}
+
+bool Engine::aguardarProgresso(const std::function<bool()>& pronto, int ms, bool desistirSeCaido, bool desistencia) {
+    const int64_t inicio = agoraMs();
+    std::unique_lock<std::mutex> trava(mutexSinal_);
     for (;;) {
-        if (linhasPendentesSaida() == 0) return true;
-        if (!engineRunning() || Relogio::now() >= limite) return false;
-        std::this_thread::sleep_for(kPausaEspera);
+        if (pronto()) return true;
+        if (!engineRunning() || parar_.load(std::memory_order_acquire)) return false;
+        // An earlier wait already gave up on this printer and it took nothing since.
+        if (desistiu_.load(std::memory_order_acquire)) return false;
+        if (desistirSeCaido && linkCaido_.load(std::memory_order_acquire)) return false;
+        const int64_t base = std::max(inicio, ultimoProgressoMs_.load(std::memory_order_acquire));
+        const int64_t limite = base + std::max(ms, 0);
+        if (agoraMs() >= limite) {
+            if (desistencia && !desistiu_.exchange(true)) {
+                trava.unlock();
+                UART::relatarDiagnostico("RX457: a impressora nao aceitou dados em " + std::to_string(ms) +
+                                         " ms; a espera foi abandonada");
+            }
+            return false;
+        }
+        cvSinal_.wait_until(trava, Relogio::time_point(std::chrono::milliseconds(limite)));
     }
 }
 
 int Engine::paraPontosX(int v) const {
     const int unidade = unidadeHorizontal > 0 ? unidadeHorizontal : Specification::resolucaoX;
-    if (unidade <= 0) return v;
-    return static_cast<int>(int64_t(v) * Specification::resolucaoX / unidade);
+    const int64_t pontos = unidade <= 0 ? v : int64_t(v) * Specification::resolucaoX / unidade;
+    return static_cast<int>(std::clamp(pontos, -kMovimentoMaximo, kMovimentoMaximo));
 }
 
 int Engine::paraPontosY(int v) const {
     const int unidade = unidadeVertical > 0 ? unidadeVertical : Specification::resolucaoY;
-    if (unidade <= 0) return v;
-    return static_cast<int>(int64_t(v) * Specification::resolucaoY / unidade);
+    const int64_t pontos = unidade <= 0 ? v : int64_t(v) * Specification::resolucaoY / unidade;
+    return static_cast<int>(std::clamp(pontos, -kMovimentoMaximo, kMovimentoMaximo));
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -464,13 +512,13 @@ void Engine::larguraCodigoBarras(int n) {
 }
 
 void Engine::selecionarFonteCondensada() {
-    std::lock_guard<std::mutex> trava(mutexDispositivo_);
-    impressoraDestino->selecionarFonteCondensada();
+    std::unique_lock<std::mutex> trava = tomarDispositivo();
+    if (trava.owns_lock()) impressoraDestino->selecionarFonteCondensada();
 }
 
 void Engine::selecionarFonteNormal() {
-    std::lock_guard<std::mutex> trava(mutexDispositivo_);
-    impressoraDestino->selecionarFonteNormal();
+    std::unique_lock<std::mutex> trava = tomarDispositivo();
+    if (trava.owns_lock()) impressoraDestino->selecionarFonteNormal();
 }
 
 void Engine::posicaoHorizontalAbsoluta(int n) {
@@ -688,7 +736,7 @@ void Engine::cabecalhoImagemRaster(int modo, int largura, int altura) {
     recepcao_ = Recepcao{};
     recepcao_.ativa = true;
     recepcao_.colunas = false;
-    recepcao_.bytesPorUnidade = (largura + 7) / 8;
+    recepcao_.bytesPorUnidade = static_cast<int>(bytesPorLinha(largura));
     recepcao_.unidades = altura;
     recepcao_.escalaX = (modo & 1) ? 2 : 1;
     recepcao_.escalaY = (modo & 2) ? 2 : 1;
@@ -709,7 +757,7 @@ void Engine::iniciarImagemBits(int modo, int altura, int largura) {
     recepcao_.escalaX = (modo == 4 || modo == 6) ? 2 : 1;
     recepcao_.escalaY = (modo == 4 || modo == 5) ? 3 : 1;
     const int bandaAltura = altura * recepcao_.escalaY;
-    const int larguraBanda = largura * recepcao_.escalaX;
+    const int64_t larguraBanda = int64_t(largura) * recepcao_.escalaX;
     if (coluna_ + larguraBanda > larguraImpressao && coluna_ > margemTexto) {
         if (!celulas_.empty()) descarregarLinha();
         avancarPapel(std::max(bandaAltura, alturaImagemLinha_));
@@ -771,7 +819,7 @@ void Engine::terminarImagem() {
     if (!r.ativa) return;
     r.ativa = false;
     if (r.colunas) {
-        coluna_ = std::min(r.x + r.unidades * r.escalaX, larguraImpressao);
+        coluna_ = static_cast<int>(std::min<int64_t>(r.x + int64_t(r.unidades) * r.escalaX, larguraImpressao));
     } else {
         coluna_ = margemTexto;
         linhaCheia_ = false;
@@ -782,7 +830,7 @@ void Engine::imprimirImagemRaster(int modo, int largura, int altura, const uint8
     if (!dados || largura <= 0 || altura <= 0) return;
     cabecalhoImagemRaster(modo, largura, altura);
     if (!recepcao_.ativa) return;
-    imagemByte(dados, static_cast<size_t>((largura + 7) / 8) * static_cast<size_t>(altura));
+    imagemByte(dados, static_cast<size_t>(bytesPorLinha(largura)) * static_cast<size_t>(altura));
     terminarImagem();
 }
 
@@ -800,9 +848,10 @@ void Engine::definirImagemNV(int n, int largura, int altura, const uint8_t* dado
     if (n < 0 || n >= kNumeroImagensNV || largura <= 0 || altura <= 0) return;
     ImagemNV& img = imagensNV_[n];
     img = ImagemNV{};
+    // The command counts in 16 bits: larger images cannot be described.
+    if (bytesPorLinha(largura) > 0xFFFF || bytesPorLinha(altura) * 8 > kMaximoLinhasNV) return;
     const int bytesOrigem = (largura + 7) / 8;
     const int altura8 = (altura + 7) / 8 * 8;
-    if (altura8 > kMaximoLinhasNV) return;
     img.bytesOrigem = bytesOrigem;
     img.largura = std::min(bytesOrigem, bytesLinha_) * 8;
     img.altura = altura8;
@@ -832,40 +881,101 @@ void Engine::imprimirImagemNV(int n, int modo) {
 void Engine::acionarGuilhotina(int flags) {
     avancarPapel(avancoCurto);
     if (alvo_ == Alvo::Arquivo) return;
-    aguardarFimImpressao(10000);
-    std::lock_guard<std::mutex> trava(mutexDispositivo_);
-    impressoraDestino->acionarGuilhotina(flags & ~3);
+    encaminharAposImpressao([flags](Driver& d) { d.acionarGuilhotina(flags & ~3); });
 }
 
 void Engine::acionarGaveta(int m, int t1, int t2) {
-    aguardarFimImpressao(10000);
-    std::lock_guard<std::mutex> trava(mutexDispositivo_);
-    impressoraDestino->acionarGaveta(m, t1, t2);
+    encaminharAposImpressao([=](Driver& d) { d.acionarGaveta(m, t1, t2); });
+}
+
+void Engine::encaminharAposImpressao(const std::function<void(Driver&)>& comando) {
+    if (aguardarSaida(tempoLimite_.load())) {
+        std::unique_lock<std::mutex> trava = tomarDispositivo();
+        if (trava.owns_lock()) {
+            impressoraDestino->aguardarFimImpressao(std::min(10000, tempoLimite_.load()));
+            comando(*impressoraDestino);
+            if (!impressoraDestino->link || impressoraDestino->link->utilizavel()) return;
+        }
+    }
+    // The printer is away or stalled: the command follows the receipt's last line whenever that
+    // line goes out, never before it.
+    enfileirarComando(comando);
+}
+
+void Engine::enfileirarComando(const std::function<void(Driver&)>& comando) {
+    std::string bytes;
+    {
+        // Encoded by the downstream printer, captured through its job buffer.
+        std::lock_guard<std::mutex> trava(mutexDispositivo_);
+        Driver& d = *impressoraDestino;
+        const std::string trabalhoAnterior = d.trabalho;
+        const auto saidaAnterior = d.saida;
+        d.iniciarTrabalho();
+        comando(d);
+        bytes = d.obterTrabalho();
+        d.trabalho = trabalhoAnterior;
+        d.saida = saidaAnterior;
+    }
+    if (bytes.empty()) return;
+    {
+        std::lock_guard<std::mutex> trava(mutexFila_);
+        fila_.push_back(ComandoPendente{linhasPendentesSaida(), std::move(bytes)});
+        comandosPendentes_.fetch_add(1, std::memory_order_acq_rel);
+    }
+    sinalizar();
 }
 
 bool Engine::aguardarFimImpressao(int ms) {
-    const auto inicio = Relogio::now();
-    if (!aguardarSaida(ms)) return false;
+    if (!aguardarSaida(tempoLimite_.load())) return false;
     if (alvo_ == Alvo::Arquivo) return true;
-    const int decorrido =
-        static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(Relogio::now() - inicio).count());
-    const int resta = std::max(ms - decorrido, 1);
-    std::lock_guard<std::mutex> trava(mutexDispositivo_);
-    return impressoraDestino->aguardarFimImpressao(resta);
+    std::unique_lock<std::mutex> trava = tomarDispositivo();
+    if (!trava.owns_lock()) return false;
+    return impressoraDestino->aguardarFimImpressao(std::max(1, std::min(ms, tempoLimite_.load())));
 }
 
 bool Engine::lerIdentificacao(PrinterID& destino) {
-    std::lock_guard<std::mutex> trava(mutexDispositivo_);
-    return impressoraDestino->lerIdentificacao(destino);
+    std::unique_lock<std::mutex> trava = tomarDispositivo();
+    return trava.owns_lock() && impressoraDestino->lerIdentificacao(destino);
 }
 
 bool Engine::lerStatus(PalavraStatus& destino) {
-    std::lock_guard<std::mutex> trava(mutexDispositivo_);
+    std::unique_lock<std::mutex> trava = tomarDispositivo();
+    if (!trava.owns_lock()) {
+        destino = calcularPalavraStatus({});
+        return false;
+    }
     return impressoraDestino->lerStatus(destino);
 }
 
-int Engine::codigoPorta() const { return impressoraDestino->codigoPorta(); }
-std::string Engine::nomePorta() const { return impressoraDestino->nomePorta(); }
+int Engine::codigoPorta() const {
+    std::lock_guard<std::mutex> trava(mutexPorta_);
+    return codigoPortaAtual_;
+}
+
+std::string Engine::nomePorta() const {
+    std::lock_guard<std::mutex> trava(mutexPorta_);
+    return nomePortaAtual_;
+}
+
+void Engine::atualizarPorta() {
+    const int32_t codigo = impressoraDestino->codigoPorta();
+    std::string nome = impressoraDestino->nomePorta();
+    std::lock_guard<std::mutex> trava(mutexPorta_);
+    codigoPortaAtual_ = codigo;
+    nomePortaAtual_ = std::move(nome);
+}
+
+void Engine::definirTempoLimite(int ms) {
+    // The engine's own facets share the downstream link: only the downstream printer, under the
+    // device lock, touches it.
+    tempoLimite_.store(ms > 0 ? ms : kTempoLimitePadrao, std::memory_order_release);
+    std::lock_guard<std::mutex> trava(mutexDispositivo_);
+    impressoraDestino->definirTempoLimite(ms);
+}
+
+unsigned Engine::conexoesRealizadas() const {
+    return impressoraDestino->conexoesRealizadas();
+}
 
 std::string Engine::consultarImpressora(std::string_view, int, int) { return {}; }
 
@@ -893,7 +1003,10 @@ void Engine::imprimirCodigoBarras(int tipo, const uint8_t* dados, int n) {
 
 void Engine::startEngine() {
     if (thread_.joinable()) return;
-    parar_.store(false, std::memory_order_release);
+    {
+        std::lock_guard<std::mutex> trava(mutexSinal_);
+        parar_.store(false, std::memory_order_release);
+    }
     ocioso_ = true;
     // The non-virtual body: the thread may start while a derived class is still being built.
     thread_ = std::thread([this] { Engine::executarLaco(); });
@@ -902,11 +1015,16 @@ void Engine::startEngine() {
 void Engine::stopEngine() {
     if (!thread_.joinable()) return;
     {
-        std::lock_guard<std::mutex> trava(mutexParada_);
+        std::lock_guard<std::mutex> trava(mutexSinal_);
         parar_.store(true, std::memory_order_release);
     }
-    cvParada_.notify_all();
+    cvSinal_.notify_all();
     thread_.join();
+}
+
+void Engine::drenarSaida() {
+    if (!engineRunning() || alvo_ == Alvo::Arquivo) return;
+    aguardarProgresso([this] { return saidaConcluida(); }, tempoLimite_.load(), true, false);
 }
 
 int Engine::linhasProntasContiguas() const {
@@ -917,6 +1035,10 @@ int Engine::linhasProntasContiguas() const {
 }
 
 void Engine::rodadaSaida() {
+    {
+        std::lock_guard<std::mutex> trava(mutexSinal_);
+        sinaisVistos_ = sinais_;
+    }
     const int n = linhasProntasContiguas();
     if (alvo_ == Alvo::Arquivo)
         saidaArquivo(n);
@@ -925,7 +1047,29 @@ void Engine::rodadaSaida() {
 }
 
 void Engine::executarLaco() {
-    while (!parar_.load(std::memory_order_acquire)) rodadaSaida();
+    // Nothing may leave this thread: an exception escaping it would end the host process.
+    while (!parar_.load(std::memory_order_acquire)) {
+        try {
+            rodadaSaida();
+        } catch (const std::exception& e) {
+            relatarFalhaSaida(e.what());
+        } catch (...) {
+            relatarFalhaSaida("falha desconhecida");
+        }
+    }
+}
+
+void Engine::relatarFalhaSaida(const char* texto) noexcept {
+    try {
+        UART::relatarDiagnostico(std::string("RX457: falha na thread de saida: ") + texto);
+    } catch (...) {
+        std::fprintf(stderr, "RX457: falha na thread de saida\n");
+    }
+    // A failure that repeats must not turn the loop into a busy one.
+    try {
+        dormirSaida(1000);
+    } catch (...) {
+    }
 }
 
 void Engine::esvaziarParado() {
@@ -943,53 +1087,235 @@ void Engine::esvaziarParado() {
 }
 
 void Engine::dormirSaida(int ms) {
-    // A short idle sleep that a stop request cuts short.
-    std::unique_lock<std::mutex> trava(mutexParada_);
-    cvParada_.wait_for(trava, std::chrono::milliseconds(ms),
-                       [this] { return parar_.load(std::memory_order_acquire); });
+    // A pause that a stop request cuts short.
+    std::unique_lock<std::mutex> trava(mutexSinal_);
+    cvSinal_.wait_for(trava, std::chrono::milliseconds(ms), [this] { return parar_.load(std::memory_order_acquire); });
+}
+
+void Engine::esperarTrabalho() {
+    // New lines, a queued command, a caller done with the link, or a stop: each bumps sinais_.
+    std::unique_lock<std::mutex> trava(mutexSinal_);
+    cvSinal_.wait(trava, [this] { return parar_.load(std::memory_order_acquire) || sinais_ != sinaisVistos_; });
+}
+
+bool Engine::comandoDevido() {
+    std::lock_guard<std::mutex> trava(mutexFila_);
+    return !fila_.empty() && fila_.front().antes <= 0;
 }
 
 void Engine::saidaImpressora(int n) {
-    if (n <= 0) {
-        ocioso_ = true;
-        dormirSaida(2);
-        return;
-    }
-    if (ocioso_) {
-        // Let a burst of lines accumulate, so that it goes out as one image.
-        ocioso_ = false;
-        const int atraso = atrasoInicial.load(std::memory_order_relaxed);
-        if (atraso > 0) {
-            dormirSaida(atraso);
+    if (!banda_.ativa) {
+        // A caller waits for the link between two bands: let it have it first.
+        if (pedidosDispositivo_.load(std::memory_order_acquire) > 0) {
+            esperarTrabalho();
+            return;
+        }
+        const bool comando = comandoDevido();
+        if (!comando && n <= 0) {
+            ocioso_ = true;
+            esperarTrabalho();
+            return;
+        }
+        if (!comando && ocioso_) {
+            // Let a burst of lines accumulate, so that it goes out as one image.
+            ocioso_ = false;
+            const int atraso = atrasoInicial.load(std::memory_order_relaxed);
+            if (atraso > 0) {
+                dormirSaida(atraso);
+                return;
+            }
+        }
+        if (!prepararBanda(n)) {
+            esperarTrabalho();
             return;
         }
     }
-    enviarLinhasImpressora(n);
+    // A link that is down is tried again once per interval; the lines wait in the ring.
+    if (!enviarBanda(kFatiaEnvioMs)) dormirSaida(Driver::kIntervaloReconexaoMs);
+}
+
+bool Engine::prepararBanda(int n) {
+    {
+        std::lock_guard<std::mutex> trava(mutexFila_);
+        if (!fila_.empty() && fila_.front().antes <= 0) {
+            banda_ = Banda{std::move(fila_.front().bytes), 0, 0, 0, true};
+            fila_.pop_front();
+            return true;
+        }
+        // A band never runs past a queued command's place.
+        if (!fila_.empty()) n = std::min(n, fila_.front().antes);
+    }
+    n = std::min(n, kLinhasPorRaster);
+    if (n <= 0) return false;
+    std::string bytes;
+    {
+        std::lock_guard<std::mutex> trava(mutexDispositivo_);
+        bytes = cabecalhoRaster(n);
+    }
+    const size_t cabecalho = bytes.size();
+    const size_t dados = static_cast<size_t>(n) * bytesLinha_;
+    bytes.resize(cabecalho + dados);
+    const uint8_t* origem = linhaPtr(linhaLeitura_.load(std::memory_order_relaxed));  // never crosses the end
+    for (size_t i = 0; i < dados; ++i) bytes[cabecalho + i] = static_cast<char>(kInverter.v[origem[i]]);
+    banda_ = Banda{std::move(bytes), 0, n, 0, true};
+    banda_.cabecalho = cabecalho;
+    return true;
+}
+
+std::string Engine::cabecalhoRaster(int linhas) {
+    // The raster command as the downstream printer encodes it, captured through its job buffer.
+    Driver& d = *impressoraDestino;
+    const std::string trabalhoAnterior = d.trabalho;
+    const auto saidaAnterior = d.saida;
+    d.iniciarTrabalho();
+    d.posicaoHorizontalAbsoluta(0);
+    d.cabecalhoImagemRaster(0, bytesLinha_ * 8, linhas);
+    std::string bytes = d.obterTrabalho();
+    d.trabalho = trabalhoAnterior;
+    d.saida = saidaAnterior;
+    return bytes;
+}
+
+void Engine::retomarBanda() {
+    // The printer reached again starts with no command half-read (switched off and on, another
+    // port, a new connection): the rows it fully got are not sent again; the rest goes as a new
+    // raster command. A command band is short: it goes again whole.
+    if (banda_.linhas > 0 && banda_.enviados > banda_.cabecalho) {
+        const size_t linhaBytes = static_cast<size_t>(bytesLinha_);
+        const size_t feitas = (banda_.enviados - banda_.cabecalho) / linhaBytes;
+        const size_t total = (banda_.bytes.size() - banda_.cabecalho) / linhaBytes;
+        std::string novo = cabecalhoRaster(static_cast<int>(total - feitas));
+        const size_t cabecalho = novo.size();
+        novo.append(banda_.bytes, banda_.cabecalho + feitas * linhaBytes, std::string::npos);
+        banda_.bytes = std::move(novo);
+        banda_.cabecalho = cabecalho;
+    }
+    banda_.enviados = 0;
+}
+
+bool Engine::garantirLink() {
+    Driver& d = *impressoraDestino;
+    // A downstream printer without a link of its own writes through escreverDispositivo.
+    if (!d.link) return true;
+    d.link->verificarConexao();
+    if (d.link->utilizavel()) {
+        if (linkCaido_.exchange(false)) sinalizar();
+        return true;
+    }
+    const bool devida = d.tentativaDevida();
+    const unsigned antes = d.conexoesRealizadas();
+    const bool ok = d.reconectar();
+    if (d.conexoesRealizadas() != antes) atualizarPorta();
+    // The link is known to be down only once an attempt to reopen it failed.
+    if (ok || devida) {
+        if (linkCaido_.exchange(!ok) != !ok) sinalizar();
+    }
+    return ok;
+}
+
+std::unique_lock<std::mutex> Engine::tomarDispositivo() {
+    pedidosDispositivo_.fetch_add(1, std::memory_order_acq_rel);
+    struct Pedido {
+        Engine& e;
+        ~Pedido() {
+            e.pedidosDispositivo_.fetch_sub(1, std::memory_order_acq_rel);
+            e.sinalizar();
+        }
+    } pedido{*this};
+    // A printer that took nothing for the whole time limit would only make the caller wait again.
+    if (desistiu_.load(std::memory_order_acquire) && impressoraDestino->link) return {};
+    for (;;) {
+        std::unique_lock<std::mutex> trava(mutexDispositivo_);
+        if (!bandaParcial_.load(std::memory_order_acquire)) {
+            if (!garantirLink()) trava.unlock();
+            return trava;
+        }
+        trava.unlock();
+        if (!aguardarProgresso([this] { return !bandaParcial_.load(std::memory_order_acquire); },
+                               tempoLimite_.load(), true, false))
+            return {};
+    }
+}
+
+bool Engine::enviarBanda(int ms) {
+    Driver& d = *impressoraDestino;
+    std::unique_lock<std::mutex> trava(mutexDispositivo_);
+    if (!garantirLink()) {
+        bandaParcial_.store(false, std::memory_order_release);
+        return false;
+    }
+    // Completed bands are never sent twice; one cut short by a lost link is resumed.
+    const unsigned conexao = d.conexoesRealizadas();
+    if (banda_.conexao != conexao && banda_.enviados > 0) retomarBanda();
+    banda_.conexao = conexao;
+    const size_t resta = banda_.bytes.size() - banda_.enviados;
+    const auto* p = reinterpret_cast<const uint8_t*>(banda_.bytes.data()) + banda_.enviados;
+    int aceitos;
+    bool caiu;
+    if (d.link) {
+        aceitos = d.link->escreverComTimeout(p, resta, ms);
+        caiu = !d.link->utilizavel();
+    } else {
+        caiu = !d.escreverDispositivo(p, resta);
+        aceitos = caiu ? 0 : static_cast<int>(resta);
+    }
+    if (aceitos > 0) {
+        banda_.enviados += static_cast<size_t>(aceitos);
+        registrarProgresso();
+    }
+    const bool completa = banda_.enviados >= banda_.bytes.size();
+    bandaParcial_.store(!caiu && !completa && banda_.enviados > 0, std::memory_order_release);
+    // Without a link to reopen, a refused write is all there is to know.
+    if (!d.link && linkCaido_.exchange(caiu) != caiu) sinalizar();
+    trava.unlock();
+    if (completa)
+        concluirBanda();
+    else if (aceitos > 0)
+        sinalizar();
+    return !caiu;
+}
+
+void Engine::concluirBanda() {
+    if (banda_.linhas > 0) {
+        const int leitura = linhaLeitura_.load(std::memory_order_relaxed);
+        std::memset(linhaPtr(leitura), 0, static_cast<size_t>(banda_.linhas) * bytesLinha_);
+        std::lock_guard<std::mutex> trava(mutexFila_);
+        linhaLeitura_.store(modLinha(leitura + banda_.linhas), std::memory_order_release);
+        for (ComandoPendente& c : fila_) c.antes -= banda_.linhas;
+    } else if (banda_.ativa) {
+        comandosPendentes_.fetch_sub(1, std::memory_order_acq_rel);
+    }
+    banda_ = Banda{};
+    bandaParcial_.store(false, std::memory_order_release);
+    sinalizar();
+}
+
+void Engine::descartarBanda() {
+    if (banda_.linhas > 0)
+        UART::relatarDiagnostico("RX457: " + std::to_string(banda_.linhas) +
+                                 " linhas descartadas: a impressora nao as aceitou");
+    concluirBanda();
 }
 
 void Engine::enviarLinhasImpressora(int n) {
-    n = std::min(n, kLinhasPorRaster);
-    const int leitura = linhaLeitura_.load(std::memory_order_relaxed);
-    const size_t bytes = static_cast<size_t>(n) * bytesLinha_;
-    const uint8_t* origem = linhaPtr(leitura);  // n lines never cross the end of the ring
-    for (size_t i = 0; i < bytes; ++i) saidaBuffer_[i] = kInverter.v[origem[i]];
-    {
-        std::lock_guard<std::mutex> trava(mutexDispositivo_);
-        impressoraDestino->posicaoHorizontalAbsoluta(0);
-        impressoraDestino->cabecalhoImagemRaster(0, bytesLinha_ * 8, n);
-        impressoraDestino->escreverDispositivo(saidaBuffer_.data(), bytes);
+    if (!banda_.ativa && !prepararBanda(n)) return;
+    int64_t ultimo = agoraMs();
+    while (banda_.ativa) {
+        const size_t antes = banda_.enviados;
+        const bool ok = enviarBanda(kFatiaEnvioMs);
+        if (!banda_.ativa) return;
+        if (banda_.enviados != antes) ultimo = agoraMs();
+        // The lines are about to change target or ring: what cannot go out now is dropped.
+        if (!ok || desistiu_.load() || agoraMs() - ultimo > tempoLimite_.load()) {
+            descartarBanda();
+            return;
+        }
     }
-    std::memset(linhaPtr(leitura), 0, bytes);
-    linhaLeitura_.store(modLinha(leitura + n), std::memory_order_release);
 }
 
 void Engine::saidaArquivo(int n) {
-    if (n <= 0) {
-        dormirSaida(2);
-        return;
-    }
-    if (!fluxo_) {
-        dormirSaida(2);
+    if (n <= 0 || !fluxo_) {
+        esperarTrabalho();
         return;
     }
     const int leitura = linhaLeitura_.load(std::memory_order_relaxed);
@@ -1006,7 +1332,13 @@ void Engine::saidaArquivo(int n) {
     }
     fluxo_->flush();
     linhasArquivo_ += n;
-    linhaLeitura_.store(modLinha(leitura + n), std::memory_order_release);
+    {
+        std::lock_guard<std::mutex> trava(mutexFila_);
+        linhaLeitura_.store(modLinha(leitura + n), std::memory_order_release);
+        for (ComandoPendente& c : fila_) c.antes -= n;
+    }
+    registrarProgresso();
+    sinalizar();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -1014,10 +1346,10 @@ void Engine::saidaArquivo(int n) {
 
 bool Engine::definirLarguraPapel(int pontos) {
     if (pontos <= 0) return false;
-    pontos = (pontos + 7) / 8 * 8;
-    if (pontos == bytesLinha_ * 8 && engineRunning()) return true;
+    const int64_t arredondado = bytesPorLinha(pontos) * 8;
+    if (arredondado == bytesLinha_ * 8 && engineRunning()) return true;
     const int maximo = impressoraDestino->larguraPontos();
-    pontos = std::min(pontos, maximo);
+    pontos = static_cast<int>(std::min<int64_t>(arredondado, maximo));
     if (pontos < maximo / 2) return false;
     // Nothing already rendered is lost: finish the line, let the thread pass every line on.
     if (!celulas_.empty()) descarregarLinha();

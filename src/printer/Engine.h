@@ -8,6 +8,8 @@
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <deque>
+#include <functional>
 #include <fstream>
 #include <iosfwd>
 #include <memory>
@@ -81,8 +83,10 @@ public:
     void imprimirCodigoBarras(int tipo, const uint8_t* dados, int n) override;
     void imprimirImagemNV(int n, int modo) override;
     void imprimirImagemRaster(int modo, int largura, int altura, const uint8_t* dados) override;
-    // Waits (within ms) until the output thread has passed every finished line on, then asks the
-    // downstream printer with the time left. While capturing to a file the drain alone counts.
+    // Waits until the output thread has passed every finished line on, for as long as the link
+    // keeps taking bytes (giving up after the time limit without progress, or at once when the link
+    // is known to be down), then asks the downstream printer, at most ms (and the time limit). While
+    // capturing to a file the drain alone counts.
     bool aguardarFimImpressao(int ms) override;
     void selecionarReverso(bool on) override;
     void selecionarAlinhamento(int n) override;
@@ -118,6 +122,9 @@ public:
     bool lerStatus(PalavraStatus& destino) override;
     int codigoPorta() const override;
     std::string nomePorta() const override;
+    // Also applied to the downstream printer and its link.
+    void definirTempoLimite(int ms) override;
+    unsigned conexoesRealizadas() const override;
 
     void preencherRetangulo(int x0, int y0, int x1, int y1, int padrao) override;
     bool definirLarguraPapel(int pontos) override;
@@ -148,13 +155,17 @@ public:
     void startEngine();
     void stopEngine();
     bool engineRunning() const { return thread_.joinable(); }
+    // Lets the output thread send what the ring holds before the engine goes away: bounded by the
+    // time limit without progress, and skipped when the link is down and cannot be reopened.
+    void drenarSaida();
 
     // One round of the output loop: hands the finished lines up to the ring's end to the target.
     void rodadaSaida();
     // With the output thread stopped, passes every finished line on to the current target at once,
     // so that no line changes target or is lost when the ring is switched or reallocated.
     void esvaziarParado();
-    // One call of the printer output target: passes at most 512 of the n finished lines on.
+    // One call of the printer output target: sends (part of) one band of at most 512 of the n
+    // finished lines, or a command queued behind the lines already sent.
     void saidaImpressora(int n);
     // One call of the file output target.
     void saidaArquivo(int n);
@@ -204,6 +215,12 @@ protected:
     // Hook for the model-specific query exchange; TEngine forwards it to its printer part.
     virtual std::string consultarImpressora(std::string_view comando, int ms, int maximo);
 
+    // The downstream link for a command or query of the caller's thread: waits while the output
+    // thread is in the middle of a band (a command there would land inside the raster data), as
+    // long as the band progresses; reconnects a link that is down when an attempt is due. The lock
+    // is not owned when the link cannot be had.
+    std::unique_lock<std::mutex> tomarDispositivo();
+
     Driver* impressoraDestino;
     // Serialises everything written to or read from the downstream link: the output thread's
     // raster against forwarded commands and queries from the caller's thread.
@@ -219,17 +236,62 @@ private:
     void pontoOu(int linha, int x);
     void pontoXor(int linha, int x);
     void limparLinhas(int inicio, int quantidade);
-    // Lines that may be drawn from the write line on without touching unsent lines; waits with
-    // short sleeps while the output thread drains. False when k lines cannot become free.
+    // Lines that may be drawn from the write line on without touching unsent lines; waits while the
+    // output thread drains. False when k lines cannot become free within the time limit without
+    // progress (later waits then fail at once until the link takes bytes again).
     bool aguardarEspaco(int k);
     int linhasLivres() const;
     // Advances the write line by n lines (room checked in steps of 24), extends the page.
     bool avancarLinhasAnel(int n);
     void publicar();
     int linhasProntasContiguas() const;
+    // With the output thread stopped: sends one band of at most n lines (or a due command) before
+    // returning; what the printer does not take within the time limit is discarded.
     void enviarLinhasImpressora(int n);
+    // Sleeps up to ms, cut short by a stop request.
     void dormirSaida(int ms);
+    // Waits until every finished line and queued command was accepted by the link, following its
+    // progress: false after ms without progress or when the link is known to be down.
     bool aguardarSaida(int ms);
+
+    // --- output bands and waiting on progress ---
+    struct Banda {
+        std::string bytes;   // the raster command and its rows, or a queued command
+        size_t enviados = 0; // bytes the link accepted on connection `conexao`
+        int linhas = 0;      // ring lines the band carries (0 for a command)
+        unsigned conexao = 0;
+        bool ativa = false;
+        size_t cabecalho = 0;  // bytes of the raster command before the rows
+    };
+    struct ComandoPendente {
+        int antes = 0;       // finished lines still to be sent before it
+        std::string bytes;
+    };
+    bool comandoDevido();
+    // Takes a due command, or encodes the next n lines (at most 512) as a band.
+    bool prepararBanda(int n);
+    // With mutexDispositivo_ held: the commands that start a raster band of that many lines.
+    std::string cabecalhoRaster(int linhas);
+    // With mutexDispositivo_ held: prepares a band cut short by a lost link for the new link.
+    void retomarBanda();
+    // Sends what the link takes of the band within ms; false when the link is down.
+    bool enviarBanda(int ms);
+    void concluirBanda();
+    void descartarBanda();
+    // With mutexDispositivo_ held: reopens a link that is down when an attempt is due.
+    bool garantirLink();
+    void atualizarPorta();
+    // Queues a command (encoded by the downstream printer) behind the lines finished so far.
+    void enfileirarComando(const std::function<void(Driver&)>& comando);
+    // Forwards a mechanical command after the end of printing; queued when that cannot be waited for.
+    void encaminharAposImpressao(const std::function<void(Driver&)>& comando);
+    bool saidaConcluida() const;
+    // Waits for `pronto` on the signals of the output thread (see aguardarSaida for the limits).
+    bool aguardarProgresso(const std::function<bool()>& pronto, int ms, bool desistirSeCaido, bool desistencia);
+    void registrarProgresso();
+    void sinalizar();
+    void esperarTrabalho();
+    void relatarFalhaSaida(const char* texto) noexcept;
     int paraPontosX(int v) const;
     int paraPontosY(int v) const;
     int movimentoVertical(int v) const;
@@ -337,8 +399,26 @@ private:
     std::vector<uint8_t> saidaBuffer_;
     std::thread thread_;
     std::atomic<bool> parar_{false};
-    std::mutex mutexParada_;
-    std::condition_variable cvParada_;
+    // Signals between the caller's thread and the output thread: new lines, progress, link state,
+    // stop. Every change is counted in sinais_ under the mutex, so no wake-up is lost.
+    std::mutex mutexSinal_;
+    std::condition_variable cvSinal_;
+    uint64_t sinais_ = 0;
+    uint64_t sinaisVistos_ = 0;  // output thread only
+
+    Banda banda_;                          // output thread (or the caller with the thread stopped)
+    std::mutex mutexFila_;                 // the queue and the read line move together
+    std::deque<ComandoPendente> fila_;
+    std::atomic<int> comandosPendentes_{0};
+    std::atomic<bool> bandaParcial_{false};
+    std::atomic<int> pedidosDispositivo_{0};
+    std::atomic<int64_t> ultimoProgressoMs_{0};
+    std::atomic<bool> linkCaido_{false};
+    std::atomic<bool> desistiu_{false};
+    std::atomic<int> tempoLimite_{Driver::kTempoLimitePadrao};
+    mutable std::mutex mutexPorta_;
+    int32_t codigoPortaAtual_ = 0;
+    std::string nomePortaAtual_;
 
     // --- parser ---
     void (Engine::*tratadorByte)(uint8_t) = &Engine::tratarTexto;
@@ -363,16 +443,21 @@ class TEngine : public Modelo, public Engine {
 public:
     explicit TEngine(const std::string& nomePorta)
         : Modelo(nomePorta), Engine(static_cast<Modelo&>(*this)) {}
-    ~TEngine() override { Engine::stopEngine(); }
+    ~TEngine() override {
+        Engine::drenarSaida();
+        Engine::stopEngine();
+    }
 
     Modelo& impressora() { return *this; }
     const Modelo& impressora() const { return *this; }
     Engine& motor() { return *this; }
+    const Engine& motor() const { return *this; }
     virtual void executarLaco() override { Engine::executarLaco(); }
 
 protected:
     std::string consultarImpressora(std::string_view comando, int ms, int maximo) override {
-        std::lock_guard<std::mutex> trava(mutexDispositivo_);
+        std::unique_lock<std::mutex> trava = tomarDispositivo();
+        if (!trava.owns_lock()) return {};
         return Modelo::consultar(comando, ms, maximo);
     }
 };

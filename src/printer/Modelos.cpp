@@ -4,6 +4,15 @@
 #include <chrono>
 #include <thread>
 
+#include "transport/Rede.h"
+
+namespace UART {
+std::unique_ptr<Base> criarLink(const std::string& nomePorta) {
+    if (Rede::ehEnderecoRede(nomePorta)) return std::make_unique<Rede>();
+    return std::make_unique<UART>(parametrosPadrao());
+}
+}  // namespace UART
+
 namespace Ordal::Printer {
 
 namespace {
@@ -48,7 +57,7 @@ const Settings& RX457::configuracaoModelo() {
 
 RX457::RX457(const std::string& nomePorta)
     : EscPOS(especificacaoModelo(), configuracaoModelo()),
-      link_(std::make_unique<UART::UART>(UART::parametrosPadrao())) {
+      link_(UART::criarLink(nomePorta)) {
     link = link_.get();
     conectar(nomePorta);
 }
@@ -141,7 +150,7 @@ const uint8_t* RX268::tabelaConversaoPadrao() {
 
 RX268::RX268(const std::string& nomePorta)
     : EscPOS(especificacaoModelo(), configuracaoModelo()),
-      link_(std::make_unique<UART::UART>(UART::parametrosPadrao())) {
+      link_(UART::criarLink(nomePorta)) {
     link = link_.get();
     conectar(nomePorta);
 }

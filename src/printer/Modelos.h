@@ -8,11 +8,17 @@
 #include "printer/EscPOS.h"
 #include "transport/UART.h"
 
+namespace UART {
+// The link a port name calls for: a network link for "tcp://host[:port]", else the device link.
+std::unique_ptr<Base> criarLink(const std::string& nomePorta);
+}
+
 namespace Ordal::Printer {
 
 class RX457 : public EscPOSPrinter::EscPOS {
 public:
-    // Creates the link with the default parameters and connects to `nomePorta` (empty = probe).
+    // Creates the link with the default parameters and connects to `nomePorta` (empty = probe;
+    // "tcp://host[:port]" = a network printer).
     explicit RX457(const std::string& nomePorta);
     ~RX457() override;
 
@@ -30,7 +36,7 @@ public:
     int pausaGravacaoNV = 6000;
 
 protected:
-    std::unique_ptr<UART::UART> link_;
+    std::unique_ptr<UART::Base> link_;
 };
 
 class RX268 : public EscPOSPrinter::EscPOS {
@@ -54,7 +60,7 @@ public:
     const uint8_t* tabelaConversao = nullptr;  // 128 entries for 0x80..0xFF, or null
 
 protected:
-    std::unique_ptr<UART::UART> link_;
+    std::unique_ptr<UART::Base> link_;
 };
 
 }  // namespace Ordal::Printer

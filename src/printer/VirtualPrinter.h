@@ -25,7 +25,11 @@ public:
         // The front measures with its current font: render with the same one.
         e.selecionarFonte(fonte);
     }
-    ~VirtualPrinter() override { motor.motor().stopEngine(); }
+    // What the ring still holds goes to the printer first (library unload, process exit).
+    ~VirtualPrinter() override {
+        motor.motor().drenarSaida();
+        motor.motor().stopEngine();
+    }
 
     // Every byte the encoder produces goes to the renderer.
     bool escreverDispositivo(const uint8_t* dados, size_t n) override {
@@ -38,8 +42,11 @@ public:
 
     bool lerIdentificacao(PrinterID& destino) override { return motor.motor().lerIdentificacao(destino); }
     bool lerStatus(PalavraStatus& destino) override { return motor.motor().lerStatus(destino); }
-    int codigoPorta() const override { return motor.impressora().codigoPorta(); }
-    std::string nomePorta() const override { return motor.impressora().nomePorta(); }
+    // The port as of the last connection; the output thread may be reconnecting meanwhile.
+    int codigoPorta() const override { return motor.motor().codigoPorta(); }
+    std::string nomePorta() const override { return motor.motor().nomePorta(); }
+    void definirTempoLimite(int ms) override { motor.motor().definirTempoLimite(ms); }
+    unsigned conexoesRealizadas() const override { return motor.motor().conexoesRealizadas(); }
 
     // The printer has finished only when the ring has drained too.
     bool aguardarFimImpressao(int ms) override { return motor.motor().aguardarFimImpressao(ms); }

@@ -8,6 +8,7 @@
 #include "printer/QRCodeRaster.h"
 #include "text/ConversorPDF.h"
 #include "text/Imagem.h"
+#include "text/LeituraArquivo.h"
 
 namespace ORDAL_VEX {
 
@@ -33,9 +34,18 @@ void Spool::esvaziar() {
 
 // ---- session ----
 
+// Built by a static initialiser while the host is inside dlopen, where an exception would end the
+// process: the configuration's load never throws (it falls back to defaults), and neither may the
+// hand-off.
 ORVEX::ORVEX(const std::string& arquivoConfiguracao, FabricaDriver fabrica)
     : configuracao(arquivoConfiguracao), fabrica_(std::move(fabrica)) {
-    repassarConfiguracao();
+    try {
+        repassarConfiguracao();
+    } catch (const std::exception& e) {
+        configuracao.avisarFalhaCarga(e.what());
+    } catch (...) {
+        configuracao.avisarFalhaCarga("falha desconhecida");
+    }
 }
 
 ORVEX::~ORVEX() = default;
@@ -52,6 +62,7 @@ void ORVEX::repassarConfiguracao() {
     textos.wsConsultaQRCode = configuracao.wsConsultaQRCode;
     textos.urlConsulta = configuracao.urlConsulta;
     Ordal::DocumentoFiscal::definirTextosConsulta(textos);
+    if (driver) driver->definirTempoLimite(configuracao.timeout);
 }
 
 std::string ORVEX::normalizarSecao(const char* secao) {
@@ -63,22 +74,39 @@ std::string ORVEX::normalizarSecao(const char* secao) {
 }
 
 Driver& ORVEX::obterDriver() {
-    if (driver) return *driver;
-    if (!fabrica_) throw std::logic_error("sessao sem fabrica de driver");
-    std::unique_ptr<Driver> novo = fabrica_(configuracao.porta);
-    if (!novo) throw std::runtime_error("impressora nao pode ser criada");
-
-    // The configuration follows the printer when it answered on another port.
-    const int32_t configurado = Driver::codigoDaPorta(configuracao.porta.c_str());
-    if (configurado != 0 && configurado != novo->codigoPorta()) {
-        configuracao.porta = novo->nomePorta();
-        configuracao.salvar();
+    if (driver) {
+        // The driver reconnected (printer replugged, switched on): it may have found it elsewhere.
+        const unsigned conexoes = driver->conexoesRealizadas();
+        if (conexoes != conexoesVistas_) {
+            conexoesVistas_ = conexoes;
+            seguirPorta();
+        }
+        return *driver;
     }
+    if (!fabrica_) throw std::logic_error("sessao sem fabrica de driver");
+    // A network printer is reached over TCP; any other setting keeps the configured port.
+    const bool rede = configuracao.metodoDeComunicacao == ETHERNET && !configuracao.ipEPorta.empty();
+    std::unique_ptr<Driver> novo = fabrica_(rede ? "tcp://" + configuracao.ipEPorta : configuracao.porta);
+    if (!novo) throw std::runtime_error("impressora nao pode ser criada");
     driver = std::move(novo);
+    conexoesVistas_ = driver->conexoesRealizadas();
+    if (!rede) seguirPorta();
+    driver->definirTempoLimite(configuracao.timeout);
     larguraMaximaPontos_ = driver->larguraPontos();
     driver->selecionarFonte(fonte);
     aplicarLarguraBobina();
     return *driver;
+}
+
+void ORVEX::seguirPorta() {
+    if (configuracao.metodoDeComunicacao == ETHERNET && !configuracao.ipEPorta.empty()) return;
+    // The configuration follows the printer when it answered on another port.
+    const int32_t configurado = Driver::codigoDaPorta(configuracao.porta.c_str());
+    if (configurado != 0 && configurado != driver->codigoPorta()) {
+        configuracao.porta = driver->nomePorta();
+        // Only PORTA: a full save would put back this process's stale copy of keys others changed.
+        configuracao.salvarChave("RX457", "PORTA");
+    }
 }
 
 void ORVEX::aplicarLarguraBobina() {
@@ -177,10 +205,7 @@ void ORVEX::imprimirQRCodeTextoDireita(const char* dadosQR, const char* texto) {
 
 int ORVEX::lerArquivo(const char* caminho, std::string& conteudo) {
     if (!caminho) return -99;
-    std::ifstream in(caminho, std::ios::binary);
-    if (!in) return -27;
-    conteudo.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return 1;
+    return lerArquivoRegular(caminho, conteudo) ? 1 : -27;
 }
 
 int ORVEX::imprimirImagemArquivo(const char* caminho, int flags, unsigned int divisor, int limiar) {

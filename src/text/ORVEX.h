@@ -130,8 +130,11 @@ public:
 
 private:
     void repassarConfiguracao();
+    // Rewrites PORTA when the driver reached the printer on another port than the configured one.
+    void seguirPorta();
 
     FabricaDriver fabrica_;
+    unsigned conexoesVistas_ = 0;  // the driver's connection count when the port was last followed
     int larguraMaximaPontos_ = 0;  // the printer's own width, before any paper narrowing
 };
 

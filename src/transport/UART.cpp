@@ -3,13 +3,17 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <iostream>
 #include <sstream>
 
@@ -27,9 +31,6 @@ constexpr Classe kClasses[16] = {
     {"/dev/ttyS", "ttyS"}, {"/dev/tty", "tty"}, {"/dev/ttyACM", "ttyACM"}, {"/dev/usb", "usb"},
     {"/dev/usb/lp", "lp"}, {"", ""}, {"", ""}, {"", ""},
 };
-
-// Longest time a write may wait for a device that accepts no byte at all.
-constexpr int64_t kEsperaMaximaEscritaMs = 10000;
 
 // Longest time closing waits for queued output to leave.
 constexpr int64_t kEsperaMaximaEsvaziarMs = 2000;
@@ -120,6 +121,33 @@ std::string nomeDaPorta(int32_t codigo) {
     const char* prefixo = prefixoNome(codigo >> 8);
     if (!*prefixo) return {};
     return std::string(prefixo) + std::to_string(codigo & 0xFF);
+}
+
+bool ehConsole(const std::string& caminhoDispositivo) {
+    struct stat st {};
+    if (::stat(caminhoDispositivo.c_str(), &st) != 0 || !S_ISCHR(st.st_mode)) return false;
+    // Virtual terminals are tty major 4, minors 0..63 (serial ports start at 64).
+    if (major(st.st_rdev) == 4 && minor(st.st_rdev) < 64) return true;
+    // The kernel's console may be a serial port (console=ttyS0): it is listed by name here.
+    std::ifstream ativos("/sys/class/tty/console/active");
+    std::string nome;
+    char* real = ::realpath(caminhoDispositivo.c_str(), nullptr);
+    std::string resolvido = real ? real : caminhoDispositivo;
+    std::free(real);
+    const std::string base = resolvido.substr(resolvido.find_last_of('/') + 1);
+    while (ativos >> nome)
+        if (nome == base) return true;
+    return false;
+}
+
+bool erroDeQueda(int erro) {
+    switch (erro) {
+        case EIO: case ENXIO: case ENODEV: case EBADF: case EPIPE: case ECONNRESET: case ECONNABORTED:
+        case ENOTCONN: case ESHUTDOWN: case ENETDOWN: case ENETUNREACH: case EHOSTUNREACH: case ETIMEDOUT:
+            return true;
+        default:
+            return false;
+    }
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -239,6 +267,8 @@ bool UART::abrirPorCodigo() {
     if (classe < 8 || classe > 13) return false;
     std::string caminhoDispositivo = caminhoDoCodigo(codigoDispositivo);
     if (caminhoDispositivo.empty()) return false;
+    // Identification queries would be typed on a console and leave it in raw mode.
+    if (evitarConsoles && ehConsole(caminhoDispositivo)) return false;
     return abrir(caminhoDispositivo);
 }
 
@@ -248,7 +278,12 @@ bool UART::abrir(const std::string& novoCaminho) {
     do {
         fd = ::open(novoCaminho.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC, 0600);
     } while (fd < 0 && errno == EINTR);
-    if (fd < 0) return false;
+    if (fd < 0) {
+        erroAbertura = errno;
+        return false;
+    }
+    erroAbertura = 0;
+    caiu_ = false;
     descritor = fd;
     caminho = novoCaminho;
     termiosValido_ = (::tcgetattr(fd, &termiosOriginal) == 0);
@@ -263,7 +298,8 @@ void UART::fechar() {
     // tcdrain alone would block forever on a printer that stopped taking bytes (paper out, cable
     // pulled with flow control on): give the output queue a bounded time, then discard the rest.
     int pendentes = 0;
-    if (::ioctl(descritor, TIOCOUTQ, &pendentes) == 0) {
+    // A device that is gone takes nothing more: do not wait for it.
+    if (!caiu_ && ::ioctl(descritor, TIOCOUTQ, &pendentes) == 0) {
         const int64_t limite = agoraMs() + kEsperaMaximaEsvaziarMs;
         while (pendentes > 0 && agoraMs() < limite) {
             ::poll(nullptr, 0, 5);
@@ -306,15 +342,21 @@ bool UART::escreverAte(const uint8_t* p, size_t n, int64_t prazo, size_t& feitos
         if (r < 0) {
             if (errno == EINTR) continue;
             if (errno != EAGAIN && errno != EWOULDBLOCK) {
+                if (erroDeQueda(errno)) caiu_ = true;
                 registrarErro("UART::write", descritor, caminho, errno);
                 return false;
             }
             // Output queue full: sleep in poll until the device takes more or time runs out.
             int64_t agora = agoraMs();
-            int64_t resta = prazo >= 0 ? prazo - agora : kEsperaMaximaEscritaMs - (agora - ultimoProgresso);
+            int64_t resta = prazo >= 0 ? prazo - agora : esperaMaximaEscritaMs - (agora - ultimoProgresso);
             if (resta <= 0) return true;
             pollfd pfd{descritor, POLLOUT, 0};
-            ::poll(&pfd, 1, static_cast<int>(std::min<int64_t>(resta, 1000)));
+            if (::poll(&pfd, 1, static_cast<int>(std::min<int64_t>(resta, 1000))) > 0 &&
+                (pfd.revents & (POLLHUP | POLLERR | POLLNVAL)) && !(pfd.revents & POLLOUT)) {
+                caiu_ = true;
+                registrarErro("UART::write", descritor, caminho, EIO);
+                return false;
+            }
             continue;
         }
         feitos += static_cast<size_t>(r);
@@ -330,6 +372,7 @@ int UART::ler(void* buffer, size_t n) {
         if (r >= 0) return static_cast<int>(r);
         if (errno == EINTR) continue;
         if (errno == EAGAIN || errno == EWOULDBLOCK) return 0;
+        if (erroDeQueda(errno)) caiu_ = true;
         registrarErro("UART::read", descritor, caminho, errno);
         return -1;
     }
@@ -361,7 +404,10 @@ int UART::aguardarDispositivo(short eventos, int ms) {
     if (r < 0) return -1;
     if (r == 0) return 0;
     // Callers read or write before waiting, so a hang-up here leaves nothing more to transfer.
-    if (pfd.revents & (POLLHUP | POLLERR | POLLNVAL)) return -1;
+    if (pfd.revents & (POLLHUP | POLLERR | POLLNVAL)) {
+        caiu_ = true;
+        return -1;
+    }
     return 1;
 }
 

@@ -38,6 +38,12 @@ std::string caminhoDoCodigo(int32_t codigo);
 int32_t codigoDaPorta(const char* nome);
 // Device code to port name: 0x0A00 -> "ttyACM0"; "" for a class without a name prefix.
 std::string nomeDaPorta(int32_t codigo);
+// True for a virtual terminal (tty major 4, minor below 64) or a device the kernel uses as system
+// console: probing must never write to one of those.
+bool ehConsole(const std::string& caminho);
+// True for an errno that means the device or connection is gone (unplugged, switched off, reset):
+// the link must be closed and opened again.
+bool erroDeQueda(int erro);
 
 class Base : public Parameters {
 public:
@@ -65,13 +71,30 @@ public:
     // Reads until n bytes are in or ms milliseconds passed; returns the bytes read.
     virtual int lerComTimeout(void* buffer, size_t n, int ms);
 
+    // True after an error or hang-up that means the device is gone; abrir clears it. The link keeps
+    // its descriptor until closed, so that its owner decides when to reconnect.
+    bool caiu() const { return caiu_; }
+    // Open and not fallen: bytes written may reach the printer.
+    bool utilizavel() const { return estaAberto() && !caiu_; }
+    // Notices a peer that closed the connection while the link was idle (network links); a device
+    // link learns it from its next transfer.
+    virtual void verificarConexao() {}
+
     // Path last opened, shown in log lines.
     std::string caminho;
     // The path the port was named by when the driver was told to open a path rather than a port
     // name; empty when the device was chosen by its code. The port's name is then that path.
     std::string caminhoInformado;
+    // errno of the last failed open (0 after a successful one).
+    int erroAbertura = 0;
+    // Set while probing: abrirPorCodigo then refuses virtual terminals and system consoles.
+    bool evitarConsoles = false;
+    // Longest time a write waits for a device that accepts no byte at all (ms).
+    int esperaMaximaEscritaMs = 10000;
 
 protected:
+    bool caiu_ = false;
+
     // Waits until the device is readable (POLLIN) or writable (POLLOUT), at most ms
     // milliseconds: > 0 ready, 0 time limit reached, < 0 the device hung up or failed.
     // The base has no descriptor: it sleeps briefly and reports "not ready", so the timed

@@ -12,6 +12,13 @@
 #include <thread>
 #include <vector>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+
+#include "transport/Diagnostico.h"
+#include "transport/Rede.h"
 #include "transport/UART.h"
 
 namespace {
@@ -254,6 +261,9 @@ TEST(Link, DispositivoQueSomeFalhaComUmaLinhaPorChamada) {
     std::string log = testing::internal::GetCapturedStderr();
     EXPECT_EQ(r1, -1);
     EXPECT_EQ(r2, -1);
+    // The link knows it fell: its owner closes it and opens it again.
+    EXPECT_TRUE(link.caiu());
+    EXPECT_FALSE(link.utilizavel());
     std::vector<std::string> linhas;
     size_t p = 0;
     while (p < log.size()) {
@@ -313,4 +323,110 @@ TEST(Link, BaseSemEsperaPropriaNaoGira) {
     EXPECT_GE(agora() - t0, 400);
     EXPECT_LT(cpuMs() - cpu0, 50.0);
     EXPECT_LT(mudo.leituras, 200) << "the timed read must sleep between attempts";
+}
+
+TEST(Link, ConsolesNaoSaoSondados) {
+    Pty pty;
+    ASSERT_GE(pty.master, 0);
+    EXPECT_FALSE(UART::ehConsole(pty.slave));
+    EXPECT_FALSE(UART::ehConsole("/nao/existe"));
+    struct stat st {};
+    if (stat("/dev/tty1", &st) == 0 && S_ISCHR(st.st_mode)) {
+        EXPECT_TRUE(UART::ehConsole("/dev/tty1"));
+    }
+    // While probing, a virtual terminal is never opened (nor put in raw mode).
+    UART::UART link;
+    link.codigoDispositivo = 0x0901;  // /dev/tty1
+    link.evitarConsoles = true;
+    if (stat("/dev/tty1", &st) == 0) {
+        EXPECT_FALSE(link.abrirPorCodigo());
+    }
+}
+
+TEST(Diagnostico, PortaQueNaoAbreDizPorQueEOQueFazer) {
+    struct Caso {
+        const char* porta;
+        const char* caminho;
+        int erro;
+        const char* remedio;  // nullptr: none expected
+    } casos[] = {
+        {"/dev/ttyACM9", "", ENOENT, nullptr},
+        {"ttyACM9", "/dev/ttyACM9", EACCES, "grupo 'dialout'"},
+        {"lp7", "/dev/usb/lp7", EACCES, "grupo 'lp'"},
+        {"tcp://10.0.0.9:9100", "", ECONNREFUSED, nullptr},
+    };
+    for (const auto& c : casos) {
+        const std::string texto = UART::textoFalhaAbertura(c.porta, c.caminho, c.erro);
+        SCOPED_TRACE(texto);
+        EXPECT_NE(texto.find(std::string("'") + c.porta + "'"), std::string::npos);
+        EXPECT_NE(texto.find(c.caminho), std::string::npos);
+        EXPECT_NE(texto.find(std::strerror(c.erro)), std::string::npos);
+        EXPECT_EQ(texto.find("grupo") != std::string::npos, c.remedio != nullptr);
+        if (c.remedio) {
+            EXPECT_NE(texto.find(c.remedio), std::string::npos);
+        }
+    }
+}
+
+TEST(Rede, EnderecosDeImpressoraDeRede) {
+    struct Caso {
+        const char* endereco;
+        bool valido;
+        const char* host;
+        int porta;
+    } casos[] = {
+        {"192.168.0.50", true, "192.168.0.50", 9100}, {"tcp://192.168.0.50:9101", true, "192.168.0.50", 9101},
+        {"impressora.loja:515", true, "impressora.loja", 515}, {"[fe80::1]:9100", true, "fe80::1", 9100},
+        {"[::1]", true, "::1", 9100},                       {"::1", true, "::1", 9100},
+        {"host:0", false, "", 0},                           {"host:70000", false, "", 0},
+        {"host:9a", false, "", 0},                          {"", false, "", 0},
+        {"[::1", false, "", 0},                             {"tcp://", false, "", 0},
+    };
+    for (const auto& c : casos) {
+        std::string host;
+        int porta = 0;
+        SCOPED_TRACE(c.endereco);
+        ASSERT_EQ(UART::Rede::separarEndereco(c.endereco, host, porta), c.valido);
+        if (!c.valido) continue;
+        EXPECT_EQ(host, c.host);
+        EXPECT_EQ(porta, c.porta);
+    }
+}
+
+TEST(Rede, TrocaBytesESabeQuandoAConexaoCaiu) {
+    int servidor = socket(AF_INET, SOCK_STREAM, 0);
+    ASSERT_GE(servidor, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t n = sizeof a;
+    ASSERT_EQ(bind(servidor, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+    ASSERT_EQ(listen(servidor, 1), 0);
+    ASSERT_EQ(getsockname(servidor, reinterpret_cast<sockaddr*>(&a), &n), 0);
+    const std::string endereco = "tcp://127.0.0.1:" + std::to_string(ntohs(a.sin_port));
+
+    UART::Rede link;
+    ASSERT_TRUE(link.abrir(endereco));
+    EXPECT_EQ(link.caminho, endereco);
+    int conexao = accept(servidor, nullptr, nullptr);
+    ASSERT_GE(conexao, 0);
+    EXPECT_EQ(link.escrever("abc", 3), 3);
+    char b[8] = {};
+    EXPECT_EQ(recv(conexao, b, sizeof b, 0), 3);
+    EXPECT_EQ(send(conexao, "OK", 2, 0), 2);
+    EXPECT_EQ(link.lerComTimeout(b, 2, 1000), 2);
+    EXPECT_EQ(std::string(b, 2), "OK");
+    // The printer closes the connection: the next write does not vanish unseen.
+    close(conexao);
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(link.escrever("def", 3), -1);
+    testing::internal::GetCapturedStderr();
+    EXPECT_TRUE(link.caiu());
+    link.fechar();
+    close(servidor);
+    // Nobody listening any more: the open fails and says why.
+    EXPECT_FALSE(link.abrir(endereco));
+    EXPECT_EQ(link.erroAbertura, ECONNREFUSED);
+    EXPECT_TRUE(link.estaFechado());
 }

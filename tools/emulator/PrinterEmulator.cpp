@@ -4,6 +4,7 @@
 #include <array>
 #include <cerrno>
 #include <chrono>
+#include <cmath>
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
@@ -14,10 +15,14 @@
 #include <system_error>
 #include <thread>
 
+#include <arpa/inet.h>
 #include <fcntl.h>
+#include <netinet/in.h>
 #include <poll.h>
 #include <spawn.h>
+#include <sys/socket.h>
 #include <sys/eventfd.h>
+#include <sys/ioctl.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
@@ -80,8 +85,24 @@ struct PrinterEmulator::Impl : EscPosSink {
     int master = -1;
     int slaveHold = -1;   // keeps the tty alive across the host's close/reopen
     int stopFd = -1;
+    int wakeFd = -1;      // a control change (stall, rate, drop) for the serving thread
     std::string slavePath;
+    std::string alias;    // symbolic link that names the current pty (empty: none)
     std::thread thread;
+
+    // TCP service on 127.0.0.1: one connection at a time.
+    int listenFd = -1;
+    int conn = -1;
+    int tcpPort = 0;
+    int connections = 0;
+    bool dropRequested = false;
+    int replyFd = -1;     // where replies go: the side that last sent bytes
+
+    // Reading pace.
+    bool stalled = false;
+    int rate = 0;         // bytes per second, 0 = as fast as they come
+    double tokens = 0;
+    Clock::time_point refill = Clock::now();
 
     mutable std::mutex m;
     mutable std::condition_variable cv;
@@ -123,7 +144,16 @@ struct PrinterEmulator::Impl : EscPosSink {
     std::deque<Reply> out;
     size_t outBytes = 0;
 
-    EscPosStream parser{*this};
+    std::unique_ptr<EscPosStream> parser = std::make_unique<EscPosStream>(*this);
+
+    // A printer that was switched off, or a new connection, starts with no command half-read.
+    void resetParser()
+    {
+        parser = std::make_unique<EscPosStream>(*this);
+        rtCount = 0;
+        rt1 = rt2 = 0;
+        rtData1 = rtData2 = false;
+    }
 
     // ---- EscPosSink (called with m held) ----
     void rasterRow(const uint8_t* dots, int widthDots, int copies) override
@@ -210,19 +240,72 @@ struct PrinterEmulator::Impl : EscPosSink {
         rxTotal += n;
         lastByte = Clock::now();
         for (size_t i = 0; i < n; ++i) {
-            bool inData = parser.inDataBlock();
-            parser.feed(data[i]);
+            bool inData = parser->inDataBlock();
+            parser->feed(data[i]);
             realtime(data[i], inData);
         }
     }
 
     // ---- serving thread ----
+    // Bytes that may be read now under the configured pace (0 = wait `waitMs` first).
+    size_t allowance(size_t most, int& waitMs)
+    {
+        waitMs = -1;
+        if (stalled) return 0;
+        if (rate <= 0) return most;
+        auto now = Clock::now();
+        const double burst = std::max(64.0, rate / 50.0);
+        tokens = std::min(burst, tokens + rate * std::chrono::duration<double>(now - refill).count());
+        refill = now;
+        if (tokens >= 1.0) return std::min(most, size_t(tokens));
+        waitMs = std::max(1, int(std::ceil((1.0 - tokens) * 1000.0 / rate)));
+        return 0;
+    }
+
+    // Reads what the pace allows from fd; false when the peer closed (TCP) or failed.
+    bool readFrom(int fd, std::vector<uint8_t>& buf, bool& gotData)
+    {
+        for (;;) {
+            size_t most;
+            {
+                std::lock_guard<std::mutex> lk(m);
+                int waitMs;
+                most = allowance(buf.size(), waitMs);
+            }
+            if (most == 0) return true;
+            ssize_t k = fd == conn ? ::recv(fd, buf.data(), most, MSG_DONTWAIT) : ::read(fd, buf.data(), most);
+            if (k > 0) {
+                std::lock_guard<std::mutex> lk(m);
+                if (rate > 0) tokens -= double(k);
+                consume(buf.data(), size_t(k));
+                replyFd = fd;
+                gotData = true;
+                if (size_t(k) < most) return true;
+                continue;
+            }
+            if (k < 0 && errno == EINTR) continue;
+            if (k < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return true;
+            return fd != conn;   // a closed connection; a pty read error is ignored as before
+        }
+    }
+
+    void closeConn()
+    {
+        closeFd(conn);
+        std::lock_guard<std::mutex> lk(m);
+        if (replyFd >= 0 && replyFd != master) replyFd = -1;
+        resetParser();
+        out.clear();
+        outBytes = 0;
+    }
+
     void serve()
     {
         std::vector<uint8_t> buf(4096);
         for (;;) {
             int timeout = -1;
             bool wantOut = false;
+            bool readable;
             {
                 std::lock_guard<std::mutex> lk(m);
                 if (!out.empty()) {
@@ -233,31 +316,57 @@ struct PrinterEmulator::Impl : EscPosSink {
                         timeout = int(std::chrono::ceil<std::chrono::milliseconds>(when - now)
                                           .count());
                 }
+                int paceMs;
+                readable = allowance(buf.size(), paceMs) > 0;
+                if (paceMs >= 0) timeout = timeout < 0 ? paceMs : std::min(timeout, paceMs);
             }
-            pollfd fds[2] = {{stopFd, POLLIN, 0}, {master, short(POLLIN | (wantOut ? POLLOUT : 0)), 0}};
-            int r = ::poll(fds, 2, timeout);
+            const int outFd = replyFd >= 0 ? replyFd : master;
+            auto events = [&](int fd) {
+                return short((readable ? POLLIN : 0) | (wantOut && fd == outFd ? POLLOUT : 0));
+            };
+            pollfd fds[5] = {{stopFd, POLLIN, 0},
+                             {wakeFd, POLLIN, 0},
+                             {master, events(master), 0},
+                             {conn, events(conn), 0},
+                             {conn < 0 ? listenFd : -1, POLLIN, 0}};
+            int r = ::poll(fds, 5, timeout);
             if (r < 0) {
                 if (errno == EINTR) continue;
                 return;
             }
             if (fds[0].revents) return;
-            bool gotData = false;
-            if (fds[1].revents & POLLIN) {
-                for (;;) {
-                    ssize_t k = ::read(master, buf.data(), buf.size());
-                    if (k > 0) {
-                        std::lock_guard<std::mutex> lk(m);
-                        consume(buf.data(), size_t(k));
-                        gotData = true;
-                        if (size_t(k) < buf.size()) break;
-                        continue;
-                    }
-                    if (k < 0 && errno == EINTR) continue;
-                    break;
+            if (fds[1].revents) {
+                uint64_t n;
+                ssize_t k = ::read(wakeFd, &n, sizeof n);
+                (void)k;
+                bool drop;
+                {
+                    std::lock_guard<std::mutex> lk(m);
+                    drop = dropRequested;
+                    dropRequested = false;
                 }
-            } else if (fds[1].revents & (POLLHUP | POLLERR)) {
+                if (drop && conn >= 0) closeConn();
+            }
+            bool gotData = false;
+            if (master >= 0 && (fds[2].revents & POLLIN)) {
+                readFrom(master, buf, gotData);
+            } else if (master >= 0 && (fds[2].revents & (POLLHUP | POLLERR))) {
                 // Cannot happen while slaveHold is open; never spin on it anyway.
                 std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            }
+            if (conn >= 0 && (fds[3].revents & (POLLIN | POLLHUP | POLLERR))) {
+                // A hang-up seen while not reading would wake the loop forever: close at once.
+                if (!readable || !readFrom(conn, buf, gotData) || (fds[3].revents & POLLERR)) closeConn();
+            }
+            if (fds[4].revents & POLLIN) {
+                int c = ::accept4(listenFd, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+                if (c >= 0) {
+                    conn = c;
+                    std::lock_guard<std::mutex> lk(m);
+                    ++connections;
+                    resetParser();
+                    replyFd = conn;
+                }
             }
             if (gotData) {
                 cv.notify_all();
@@ -284,9 +393,11 @@ struct PrinterEmulator::Impl : EscPosSink {
     {
         std::lock_guard<std::mutex> lk(m);
         auto now = Clock::now();
+        const int fd = replyFd >= 0 ? replyFd : master;
         while (!out.empty() && out.front().due <= now) {
             auto& front = out.front().bytes;
-            ssize_t k = ::write(master, front.data(), front.size());
+            ssize_t k = fd == conn ? ::send(fd, front.data(), front.size(), MSG_NOSIGNAL | MSG_DONTWAIT)
+                                   : ::write(fd, front.data(), front.size());
             if (k < 0) {
                 if (errno == EINTR) continue;
                 if (errno == EAGAIN) {
@@ -317,12 +428,61 @@ struct PrinterEmulator::Impl : EscPosSink {
         (void)k;
     }
 
+    void poke()
+    {
+        uint64_t one = 1;
+        ssize_t k = ::write(wakeFd, &one, sizeof one);
+        (void)k;
+    }
+
     void stopThread()
     {
         if (thread.joinable()) {
             wake();
             thread.join();
+            uint64_t n;
+            ssize_t k = ::read(stopFd, &n, sizeof n);   // ready for the next start
+            (void)k;
         }
+    }
+
+    void startThread()
+    {
+        if (!thread.joinable()) thread = std::thread([this] { serve(); });
+    }
+
+    // Opens a fresh pty pair; false (errno set) when none can be had.
+    bool openPty()
+    {
+        master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+        if (master < 0) return false;
+        char name[128];
+        if (::grantpt(master) != 0 || ::unlockpt(master) != 0 || ::ptsname_r(master, name, sizeof name) != 0) {
+            int e = errno;
+            closeFd(master);
+            errno = e;
+            return false;
+        }
+        slavePath = name;
+        slaveHold = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
+        if (slaveHold < 0) {
+            int e = errno;
+            closeFd(master);
+            errno = e;
+            return false;
+        }
+        // Raw on both sides so that no byte is translated or swallowed by the line discipline.
+        makeRaw(slaveHold);
+        makeRaw(master);
+        ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
+        return true;
+    }
+
+    bool linkAlias()
+    {
+        if (alias.empty()) return true;
+        ::unlink(alias.c_str());
+        return ::symlink(slavePath.c_str(), alias.c_str()) == 0;
     }
 
     std::vector<uint8_t> bmp() const
@@ -359,42 +519,30 @@ struct PrinterEmulator::Impl : EscPosSink {
 PrinterEmulator::PrinterEmulator() : impl_(std::make_unique<Impl>())
 {
     Impl& d = *impl_;
-    d.master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (d.master < 0) throw std::system_error(errno, std::generic_category(), "posix_openpt");
-    char name[128];
-    if (::grantpt(d.master) != 0 || ::unlockpt(d.master) != 0 ||
-        ::ptsname_r(d.master, name, sizeof name) != 0) {
-        int e = errno;
-        closeFd(d.master);
-        throw std::system_error(e, std::generic_category(), "pty setup");
-    }
-    d.slavePath = name;
-    d.slaveHold = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
-    if (d.slaveHold < 0) {
-        int e = errno;
-        closeFd(d.master);
-        throw std::system_error(e, std::generic_category(), "open pty slave");
-    }
-    // Raw on both sides so that no byte is translated or swallowed by the line discipline.
-    makeRaw(d.slaveHold);
-    makeRaw(d.master);
-    ::fcntl(d.master, F_SETFL, ::fcntl(d.master, F_GETFL) | O_NONBLOCK);
+    if (!d.openPty()) throw std::system_error(errno, std::generic_category(), "pty setup");
     d.stopFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-    if (d.stopFd < 0) {
+    d.wakeFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (d.stopFd < 0 || d.wakeFd < 0) {
         int e = errno;
+        closeFd(d.stopFd);
+        closeFd(d.wakeFd);
         closeFd(d.slaveHold);
         closeFd(d.master);
         throw std::system_error(e, std::generic_category(), "eventfd");
     }
-    d.thread = std::thread([&d] { d.serve(); });
+    d.startThread();
 }
 
 PrinterEmulator::~PrinterEmulator()
 {
     impl_->stopThread();
+    if (!impl_->alias.empty()) ::unlink(impl_->alias.c_str());
+    closeFd(impl_->conn);
+    closeFd(impl_->listenFd);
     closeFd(impl_->slaveHold);
     closeFd(impl_->master);
     closeFd(impl_->stopFd);
+    closeFd(impl_->wakeFd);
 }
 
 const std::string& PrinterEmulator::slavePath() const { return impl_->slavePath; }
@@ -429,16 +577,26 @@ void PrinterEmulator::disappear()
     Impl& d = *impl_;
     if (d.master < 0) return;
     d.stopThread();
-    // Whatever the host wrote before the plug was pulled still counts as received.
+    // Whatever the host's writes took before the plug was pulled still counts as received. Hanging
+    // up the tty first makes the host's further writes fail, so what is pending is all there is
+    // (needs CAP_SYS_ADMIN; without it, only what already reached this side is read).
+    const bool hungUp = ::ioctl(d.slaveHold, TIOCVHANGUP) == 0;
+    int pending = 0;
+    if (::ioctl(d.master, FIONREAD, &pending) != 0) pending = 0;
     std::vector<uint8_t> buf(4096);
     for (;;) {
-        ssize_t k = ::read(d.master, buf.data(), buf.size());
+        if (!hungUp && pending <= 0) break;
+        ssize_t k = ::read(d.master, buf.data(), hungUp ? buf.size() : std::min(buf.size(), size_t(pending)));
         if (k > 0) {
             std::lock_guard<std::mutex> lk(d.m);
             d.consume(buf.data(), size_t(k));
+            pending -= int(k);
             continue;
         }
         if (k < 0 && errno == EINTR) continue;
+        // After the hang-up the host adds nothing: wait for what the tty still moves across.
+        pollfd p{d.master, POLLIN, 0};
+        if (hungUp && k < 0 && errno == EAGAIN && ::poll(&p, 1, 50) > 0 && (p.revents & POLLIN)) continue;
         break;
     }
     {
@@ -449,8 +607,101 @@ void PrinterEmulator::disappear()
     }
     d.cv.notify_all();
     d.deliverEvents();
+    if (!d.alias.empty()) ::unlink(d.alias.c_str());
     closeFd(d.slaveHold);
     closeFd(d.master);
+    // The network side, when served, stays: only the device went away.
+    d.startThread();
+}
+
+bool PrinterEmulator::appear(const std::string& aliasPath)
+{
+    Impl& d = *impl_;
+    d.stopThread();
+    closeFd(d.slaveHold);
+    closeFd(d.master);
+    bool ok = d.openPty();
+    {
+        std::lock_guard<std::mutex> lk(d.m);
+        d.gone = !ok;
+        d.resetParser();
+        d.replyFd = -1;
+    }
+    if (ok) {
+        if (!aliasPath.empty()) d.alias = aliasPath;
+        ok = d.linkAlias();
+    }
+    d.startThread();
+    return ok;
+}
+
+bool PrinterEmulator::setAlias(const std::string& path)
+{
+    if (!impl_->alias.empty() && impl_->alias != path) ::unlink(impl_->alias.c_str());
+    impl_->alias = path;
+    return impl_->linkAlias();
+}
+
+const std::string& PrinterEmulator::alias() const { return impl_->alias; }
+
+void PrinterEmulator::setStalled(bool stalled)
+{
+    {
+        std::lock_guard<std::mutex> lk(impl_->m);
+        impl_->stalled = stalled;
+    }
+    impl_->poke();
+}
+
+void PrinterEmulator::setRate(int bytesPerSecond)
+{
+    {
+        std::lock_guard<std::mutex> lk(impl_->m);
+        impl_->rate = std::max(0, bytesPerSecond);
+        impl_->tokens = 0;
+        impl_->refill = Clock::now();
+    }
+    impl_->poke();
+}
+
+int PrinterEmulator::listenTcp(int port)
+{
+    Impl& d = *impl_;
+    if (d.listenFd >= 0) return d.tcpPort;
+    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (fd < 0) return -1;
+    int one = 1;
+    ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    a.sin_port = htons(uint16_t(port));
+    socklen_t len = sizeof a;
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || ::listen(fd, 4) != 0 ||
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    d.stopThread();
+    d.listenFd = fd;
+    d.tcpPort = ntohs(a.sin_port);
+    d.startThread();
+    return d.tcpPort;
+}
+
+void PrinterEmulator::dropConnection()
+{
+    {
+        std::lock_guard<std::mutex> lk(impl_->m);
+        impl_->dropRequested = true;
+    }
+    impl_->poke();
+}
+
+int PrinterEmulator::tcpConnections() const
+{
+    std::lock_guard<std::mutex> lk(impl_->m);
+    return impl_->connections;
 }
 
 void PrinterEmulator::setReplyDelay(int ms)

@@ -40,8 +40,29 @@ public:
     // Printer off: answers nothing at all (pending replies are dropped), still records bytes.
     void setSilent(bool silent);
     // Printer unplugged: the master side is closed; the slave's reads and writes fail from now on
-    // and the path disappears. Bytes already sent by the host are still recorded first.
+    // and the path disappears (the alias too). Bytes already sent by the host are still recorded
+    // first.
     void disappear();
+    // Printer plugged in again: a new pty (a new slavePath()), with no command half-read. The
+    // alias, or `aliasPath` when given (it becomes the alias), is pointed at it. The page, the
+    // events and the received bytes are kept. False when no pty or link could be made.
+    bool appear(const std::string& aliasPath = "");
+    // Names the pty also by a symbolic link at `path` (replaced when it exists), as udev names a
+    // USB printer: the library can be given a path that survives unplugging.
+    bool setAlias(const std::string& path);
+    const std::string& alias() const;
+    // Stops reading (paper out with a full buffer): the host's writes block once the pty or the
+    // socket buffer is full. Replies and recorded bytes stay as they are.
+    void setStalled(bool stalled);
+    // Reads at most this many bytes per second (a serial line at 115200 bit/s moves 11520);
+    // 0 = as fast as they come.
+    void setRate(int bytesPerSecond);
+    // Also serves on TCP at 127.0.0.1:port (0 = any free port), one connection at a time; every
+    // new connection starts with no command half-read. Returns the port, -1 on failure.
+    int listenTcp(int port = 0);
+    // Closes the current TCP connection (the host sees it reset); the next one is accepted.
+    void dropConnection();
+    int tcpConnections() const;
     // Latency before each reply (ms, 0 = none). Bytes keep being received meanwhile.
     // Replies that find the host's input queue full are lost, as on a wire whose receiver
     // overran: a host that flushes its input afterwards hears only fresh replies.

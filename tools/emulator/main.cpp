@@ -33,9 +33,18 @@ void usage(std::FILE* f)
         "  --silent             answer nothing (printer off)\n"
         "  --reply-delay MS     latency before every reply\n"
         "  --quiet-exit MS      exit after MS of silence once something was printed\n"
+        "  --link PATH          also name the pty by a symbolic link at PATH (printed first)\n"
+        "  --tcp PORT           also serve on 127.0.0.1:PORT (0 = any free port), one\n"
+        "                       connection at a time; printed as \"tcp 127.0.0.1:PORT\"\n"
+        "  --rate BYTES         read at most BYTES per second (11520 = 115200 bit/s)\n"
         "  --stdin-control      exit when stdin closes; read commands from it, one a line:\n"
         "                       status N VALUE|none, id N TEXT|none, silent on|off,\n"
-        "                       delay MS, save [FILE.bmp], clear, disappear, quit\n"
+        "                       delay MS, save [FILE.bmp], clear, quit,\n"
+        "                       vanish (or disappear): unplug, the path goes away,\n"
+        "                       appear [PATH]: plug in again (at PATH as the new link),\n"
+        "                       answered by \"ok PTY\", stall on|off: stop reading,\n"
+        "                       rate BYTES_PER_SECOND (0 = no limit), drop: close the\n"
+        "                       TCP connection\n"
         "                       (each answered by \"ok\" or \"error ...\" on stdout)\n"
         "  --log                print every event (raster, feed, cut, drawer...) to stderr\n"
         "Exits on SIGINT or SIGTERM.\n",
@@ -106,6 +115,9 @@ bool savePage(const rx457emu::PrinterEmulator& emu, const std::string& path)
 
 struct Options {
     std::string out;
+    std::string link;
+    int tcp = -1;
+    int rate = 0;
     int quietExit = 0;
     bool stdinControl = false;
     bool log = false;
@@ -142,8 +154,26 @@ bool command(rx457emu::PrinterEmulator& emu, const Options& opt, const std::stri
         emu.clearPage();
         emu.clearEvents();
         emu.clearReceived();
-    } else if (verb == "disappear") {
+    } else if (verb == "disappear" || verb == "vanish") {
         emu.disappear();
+    } else if (verb == "appear") {
+        if (!emu.appear(a)) {
+            std::printf("error cannot appear: %s\n", std::strerror(errno));
+            std::fflush(stdout);
+            return true;
+        }
+        std::printf("ok %s\n", emu.slavePath().c_str());
+        std::fflush(stdout);
+        return true;
+    } else if (verb == "stall") {
+        ok = a == "on" || a == "off";
+        if (ok) emu.setStalled(a == "on");
+    } else if (verb == "rate") {
+        auto bps = parseInt(a);
+        ok = bps && *bps >= 0;
+        if (ok) emu.setRate(*bps);
+    } else if (verb == "drop") {
+        emu.dropConnection();
     } else {
         std::printf("error unknown command %s\n", verb.c_str());
         std::fflush(stdout);
@@ -186,6 +216,16 @@ int main(int argc, char** argv)
         };
         std::string v;
         if (arg == "--out") value(opt.out);
+        else if (arg == "--link") value(opt.link);
+        else if (arg == "--tcp" || arg == "--rate") {
+            value(v);
+            auto n = parseInt(v);
+            if (!n || *n < 0 || (arg == "--tcp" && *n > 65535)) {
+                std::fprintf(stderr, "rx457-emulator: bad value for %s: %s\n", arg.c_str(), v.c_str());
+                return 2;
+            }
+            (arg == "--tcp" ? opt.tcp : opt.rate) = *n;
+        }
         else if (arg == "--model") { value(v); model = v; }
         else if (arg == "--id") pair(ids);
         else if (arg == "--status") pair(statuses);
@@ -256,7 +296,18 @@ int main(int argc, char** argv)
         (void)k;
     });
 
-    std::printf("%s\n", emu.slavePath().c_str());
+    emu.setRate(opt.rate);
+    if (!opt.link.empty() && !emu.setAlias(opt.link)) {
+        std::fprintf(stderr, "rx457-emulator: cannot link %s: %s\n", opt.link.c_str(), std::strerror(errno));
+        return 1;
+    }
+    int tcpPort = -1;
+    if (opt.tcp >= 0 && (tcpPort = emu.listenTcp(opt.tcp)) < 0) {
+        std::fprintf(stderr, "rx457-emulator: cannot listen on 127.0.0.1:%d: %s\n", opt.tcp, std::strerror(errno));
+        return 1;
+    }
+    std::printf("%s\n", opt.link.empty() ? emu.slavePath().c_str() : opt.link.c_str());
+    if (tcpPort >= 0) std::printf("tcp 127.0.0.1:%d\n", tcpPort);
     std::fflush(stdout);
 
     std::string pendingLine;

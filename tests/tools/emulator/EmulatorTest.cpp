@@ -14,8 +14,11 @@
 #include <thread>
 #include <vector>
 
+#include <arpa/inet.h>
 #include <fcntl.h>
+#include <netinet/in.h>
 #include <poll.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
@@ -596,4 +599,61 @@ TEST(PrinterEmulator, HostThatNeverReadsRepliesDoesNotMakeItSpin)
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
     tcflush(host.fd(), TCIFLUSH);
     EXPECT_EQ(host.query({0x1D, 0x49, 'C'}), withCode(0x5F, "RX-457"));
+}
+
+// The fault-injection commands: unplug and plug back under the same link, stop reading, a pace,
+// and the TCP service with a dropped connection.
+TEST(EmulatorTool, FaultCommandsChangeWhatTheHostMeets)
+{
+    rx457test::TempDir dir;
+    const std::string link = dir.file("impressora");
+    Ferramenta ferramenta({"--stdin-control", "--link", link, "--tcp", "0"});
+    ASSERT_TRUE(ferramenta.iniciou());
+    ASSERT_EQ(ferramenta.lerLinha(), link);
+    const std::string tcp = ferramenta.lerLinha();
+    ASSERT_EQ(tcp.rfind("tcp 127.0.0.1:", 0), 0u) << tcp;
+    auto comando = [&](const std::string& c) {
+        EXPECT_TRUE(ferramenta.escrever(c + "\n"));
+        return ferramenta.lerLinha();
+    };
+    {
+        Host host(link);
+        ASSERT_TRUE(host.ok());
+        EXPECT_EQ(comando("vanish"), "ok");
+        uint8_t b = 0;
+        EXPECT_EQ(::write(host.fd(), &b, 1), -1);
+        EXPECT_NE(::access(link.c_str(), F_OK), 0) << "the path goes away";
+    }
+    EXPECT_EQ(comando("appear").rfind("ok /dev/", 0), 0u);
+    Host host(link);  // the same path, a new device
+    ASSERT_TRUE(host.ok());
+    EXPECT_EQ(host.query({0x1D, 0x49, 'C'}), withCode(0x5F, "RX-457"));
+    // Stalled: the host's writes stop being taken once the pty is full.
+    EXPECT_EQ(comando("stall on"), "ok");
+    const Bytes muito(1 << 20, 0x0A);
+    const ssize_t aceitos = ::write(host.fd(), muito.data(), muito.size());
+    EXPECT_GT(aceitos, 0);
+    EXPECT_LT(aceitos, ssize_t(muito.size()));
+    // Paced: 200000 bytes at 200000 B/s take about a second once reading resumes (the pty buffers
+    // some 14 KB of it).
+    EXPECT_EQ(comando("rate 200000"), "ok");
+    const auto inicio = std::chrono::steady_clock::now();
+    EXPECT_EQ(comando("stall off"), "ok");
+    ASSERT_TRUE(host.send(Bytes(200000, 0x0A)));
+    EXPECT_GE(std::chrono::steady_clock::now() - inicio, std::chrono::milliseconds(750));
+    EXPECT_EQ(comando("rate 0"), "ok");
+    // TCP: served and answered like the pty; dropped on command.
+    int s = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(uint16_t(std::stoi(tcp.substr(tcp.rfind(':') + 1))));
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(::connect(s, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+    ASSERT_EQ(::send(s, "\x1dIC", 3, 0), 3);
+    char resposta[16] = {};
+    ASSERT_EQ(::recv(s, resposta, sizeof resposta, 0), 7);
+    EXPECT_EQ(std::string(resposta + 1, 6), "RX-457");
+    EXPECT_EQ(comando("drop"), "ok");
+    EXPECT_EQ(::recv(s, resposta, sizeof resposta, 0), 0) << "the connection was closed";
+    ::close(s);
 }
