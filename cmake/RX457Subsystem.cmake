@@ -1,3 +1,12 @@
+# rx457_library_options(<target>): compile options every object of libRX457.so needs, whoever builds it.
+function(rx457_library_options target)
+  # GNU unique symbols would pin the library in memory after dlclose, and a host (or a test) that
+  # reloads it must get a fresh session.
+  if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
+    target_compile_options(${target} PRIVATE $<$<COMPILE_LANGUAGE:CXX>:-fno-gnu-unique>)
+  endif()
+endfunction()
+
 # rx457_subsystem(<name> [DEPS <targets>...])
 # Builds every .cpp of the calling folder into the static library rx457_<name>; a folder with no
 # sources yet becomes an interface library so dependants still link.
@@ -6,6 +15,7 @@ function(rx457_subsystem name)
   file(GLOB_RECURSE sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
   if(sources)
     add_library(rx457_${name} STATIC ${sources})
+    rx457_library_options(rx457_${name})
     target_include_directories(rx457_${name} PUBLIC ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/include)
     target_link_libraries(rx457_${name} PUBLIC ${S_DEPS} Threads::Threads)
   else()

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "ImagemPNG.h"
 #include "PrinterEmulator.h"
 #include "RX457.h"
 
@@ -85,7 +86,11 @@ void salvarPagina(rx457emu::PrinterEmulator& emulador, const std::string& nome) 
         std::cerr << nome << ": pagina vazia\n";
         return;
     }
-    const bool png = emulador.writePagePNG(nome + ".png");
+    const std::vector<uint8_t> bmp = emulador.pageBMP();
+    rx457preview::Imagem1Bit imagem;
+    std::string erro;
+    const bool png = rx457preview::lerBMP1Bit(std::string(bmp.begin(), bmp.end()), imagem, erro) &&
+                     static_cast<bool>(std::ofstream(nome + ".png", std::ios::binary) << rx457preview::codificarPNG(imagem));
     std::cout << "  " << nome << ".bmp" << (png ? " e " + nome + ".png" : "") << " (" << emulador.pageWidth() << " x "
               << emulador.pageHeight() << " pontos)\n";
     emulador.clearPage();
