@@ -62,7 +62,7 @@ inline long long reescalar(long long valor, int casas, char regra)
 template <typename T, int N>
 class Acumulador {
     static_assert(std::is_integral_v<T> && std::is_signed_v<T>, "raw value must be a signed integer");
-    static_assert(N >= 0 && N <= 9, "unsupported number of decimals");
+    static_assert(N >= 0 && N <= 10, "unsupported number of decimals");
 
 public:
     using Bruto = T;
@@ -155,5 +155,7 @@ using Decimal2 = Acumulador<long long, 2>;
 using Decimal3 = Acumulador<long long, 3>;
 using Decimal4 = Acumulador<long long, 4>;
 using DecimalInt2 = Acumulador<int, 2>;
+// NFC-e unit prices carry up to 10 decimals.
+using Decimal10 = Acumulador<long long, 10>;
 
 }  // namespace Ordal::DocumentoFiscal

@@ -69,11 +69,12 @@ bool CupomFiscalEletronico::interpretarXML(const XML::Document& doc)
         if (codigoPagamentoValido(codigo)) pagamento.codigo = codigo;
         mp->find("vMP").readDecimal(pagamento.valor);
         mp->find("cAdmC").readInt(pagamento.credenciadora);
-        mp = &mp->sibling(1);
+        mp = &proximoNaSequencia(*mp);
     }
     inf.find("pgto/vTroco").readDecimal(troco);
 
     if (!XML::exists(inf.find("total/vCFe"))) valorTotal = soma;
+    tributosInformados = XML::exists(inf.find("total/vCFeLei12741"));
     return true;
 }
 

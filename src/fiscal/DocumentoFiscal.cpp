@@ -88,12 +88,24 @@ int DadosVenda::itensValidos() const
 
 Decimal2 DadosVenda::valorProdutoCalculado(const ItemVenda& item)
 {
-    // 3 + 4 decimals make 7; the product is taken in 128 bits so no quantity overflows it.
-    __int128 produto = static_cast<__int128>(item.valorUnitario.valor) * item.quantidade.valor;
-    __int128 v = reescalar(produto, 5, item.regraCalculo);
+    // 10 + 4 decimals make 14; the product is taken in 128 bits so no quantity overflows it. A
+    // price of at most 3 decimals (every CF-e) gives the same value as with 3 + 4 decimals.
+    __int128 produto = static_cast<__int128>(precoUnitario(item).valor) * item.quantidade.valor;
+    __int128 v = reescalar(produto, 12, item.regraCalculo);
     constexpr __int128 maximo = std::numeric_limits<long long>::max();
     constexpr __int128 minimo = std::numeric_limits<long long>::min();
     return Decimal2(static_cast<long long>(std::clamp(v, minimo, maximo)));
+}
+
+Decimal10 DadosVenda::precoUnitario(const ItemVenda& item)
+{
+    // The document's price stands only when it agrees with the 3-decimal one read beside it: a
+    // price too large for 10 decimals stops reading early and is told apart this way.
+    constexpr long long fator = Decimal10::escala / Decimal3::escala;
+    if (item.valorUnitarioDocumento.valor / fator == item.valorUnitario.valor) return item.valorUnitarioDocumento;
+    long long v = 0;
+    if (__builtin_mul_overflow(item.valorUnitario.valor, fator, &v)) v = std::numeric_limits<long long>::max();
+    return Decimal10(v);
 }
 
 Decimal2 DadosVenda::acrescimosItem(const ItemVenda& item)
@@ -181,6 +193,12 @@ int DadosVenda::quantidadePagamentos() const
     return n;
 }
 
+int DadosVenda::pagamentosImpressos() const
+{
+    const int n = quantidadePagamentos();
+    return n == 0 && pagamentos[0].codigo == 90 ? 1 : n;
+}
+
 Decimal2 DadosVenda::totalPagamentos() const
 {
     Decimal2 total;
@@ -220,6 +238,7 @@ void DadosVendaDocumentoFiscalEletronico::reiniciarVendaEletronica()
 {
     reiniciarVenda();
     valorTributos = Decimal2();
+    tributosInformados = false;
     totalICMS = TotalICMS();
     totalISSQN = TotalISSQN();
     troco = Decimal2();
@@ -245,12 +264,18 @@ constexpr NomePagamento NOMES_PAGAMENTO[] = {
     {11, "Vale Refei\xE7\xE3o", "Vale Refei\xC3\xA7\xC3\xA3o"},
     {12, "Vale Presente", "Vale Presente"},
     {13, "Vale Combust\xEDvel", "Vale Combust\xC3\xADvel"},
+    // Codes 15 to 22 and 90 carry the names of the current national payment table.
     {15, "Boleto Banc\xE1rio", "Boleto Banc\xC3\xA1rio"},
     {16, "Dep\xF3sito Banc\xE1rio", "Dep\xC3\xB3sito Banc\xC3\xA1rio"},
-    {17, "PIX", "PIX"},
-    {18, "Transfer\xEAncia Banc\xE1ria", "Transfer\xC3\xAAncia Banc\xC3\xA1ria"},
-    {19, "Programa de Fidelidade", "Programa de Fidelidade"},
-    {90, "Sem Pagamento", "Sem Pagamento"},
+    {17, "Pagamento Instant\xE2neo (PIX) - Din\xE2mico", "Pagamento Instant\xC3\xA2neo (PIX) - Din\xC3\xA2mico"},
+    {18, "Transfer\xEAncia banc\xE1ria, Carteira Digital", "Transfer\xC3\xAAncia banc\xC3\xA1ria, Carteira Digital"},
+    {19, "Programa de fidelidade, Cashback, Cr\xE9" "dito Virtual",
+     "Programa de fidelidade, Cashback, Cr\xC3\xA9" "dito Virtual"},
+    {20, "Pagamento Instant\xE2neo (PIX) - Est\xE1tico", "Pagamento Instant\xC3\xA2neo (PIX) - Est\xC3\xA1tico"},
+    {21, "Cr\xE9" "dito em Loja", "Cr\xC3\xA9" "dito em Loja"},
+    {22, "Pagamento Eletr\xF4nico n\xE3o Informado - falha de hardware do sistema emissor",
+     "Pagamento Eletr\xC3\xB4nico n\xC3\xA3o Informado - falha de hardware do sistema emissor"},
+    {90, "Sem pagamento", "Sem pagamento"},
     {99, "Outros", "Outros"},
 };
 
@@ -273,6 +298,12 @@ std::string nomeMeioPagamentoUTF8(int codigo)
 {
     const NomePagamento* n = procurarPagamento(codigo);
     return n ? n->utf8 : "";
+}
+
+std::string nomeMeioPagamento(const MeioPagamento& pagamento)
+{
+    if (pagamento.codigo == 99 && !pagamento.descricao.empty()) return pagamento.descricao;
+    return nomeMeioPagamento(pagamento.codigo);
 }
 
 std::string siglaUF(int codigoUF)

@@ -30,6 +30,7 @@ struct Emitente {
     std::string razaoSocial;
     std::string nomeFantasia;
     std::string cnpj;
+    std::string cpf;  // an individual issuer (NFC-e) has a CPF instead of a CNPJ
     std::string inscricaoEstadual;
     std::string inscricaoMunicipal;
     Endereco endereco;
@@ -121,11 +122,15 @@ struct ItemVenda {
     std::string cfop;
     Decimal4 quantidade;     // qCom
     Decimal3 valorUnitario;  // vUnCom
+    // vUnCom with every decimal the document gives (NFC-e: up to 10).
+    Decimal10 valorUnitarioDocumento;
     char regraCalculo = 'A';  // 'A' rounding, 'T' truncation
     Decimal2 desconto;         // vDesc
     Decimal2 outros;           // vOutro
     Decimal2 rateioDesconto;   // vRatDesc
     Decimal2 rateioAcrescimo;  // vRatAcr
+    Decimal2 frete;            // vFrete (NFC-e)
+    Decimal2 seguro;           // vSeg (NFC-e)
     int numeroItem = 0;        // nItem
     ImpostoICMS icms;
     ImpostoPISCOFINS pis;
@@ -178,6 +183,8 @@ struct MeioPagamento {
     std::string cnpjCredenciadora;  // card/CNPJ
     int bandeira = 0;               // card/tBand
     std::string autorizacao;        // card/cAut
+    // NFC-e detPag/xPag: what the issuer calls a payment of code 99.
+    std::string descricao;
 };
 
 constexpr int MAX_PAGAMENTOS = 10;
@@ -213,6 +220,8 @@ public:
     static Decimal2 valorLiquidoItem(const ItemVenda& item);
     static Decimal2 valorLiquidoSemRateio(const ItemVenda& item);
     static Decimal2 valorBrutoComAcrescimos(const ItemVenda& item);
+    // The unit price with 10 decimals: the document's own when it was read whole, else valorUnitario.
+    static Decimal10 precoUnitario(const ItemVenda& item);
 
     Decimal2 valorProdutoCalculado(int posicao) const { return valorProdutoCalculado(itens[posicao]); }
     Decimal2 valorLiquidoItem(int posicao) const { return valorLiquidoItem(itens[posicao]); }
@@ -226,6 +235,9 @@ public:
     Decimal2 somaOutros() const;
     Decimal2 somaBrutaComAcrescimos() const;
     int quantidadePagamentos() const;
+    // The payments a printout lists: quantidadePagamentos, or the one entry of a sale without
+    // payment (code 90, whose amount is zero).
+    int pagamentosImpressos() const;
     Decimal2 totalPagamentos() const;
     Decimal2 valorFaltante() const;
     Decimal2 valorTroco() const;
@@ -246,6 +258,9 @@ struct TotalISSQN {
 class DadosVendaDocumentoFiscalEletronico : public DadosVenda {
 public:
     Decimal2 valorTributos;
+    // The document carried its total of approximate taxes (CF-e vCFeLei12741, NFC-e vTotTrib);
+    // without it valorTributos stays 0.
+    bool tributosInformados = false;
     TotalICMS totalICMS;
     TotalISSQN totalISSQN;
     Decimal2 troco;
@@ -268,6 +283,8 @@ public:
 // Codes without a name give the empty string.
 std::string nomeMeioPagamento(int codigo);
 std::string nomeMeioPagamentoUTF8(int codigo);
+// The name printed for a payment: for code 99 the document's own description when it has one.
+std::string nomeMeioPagamento(const MeioPagamento& pagamento);
 
 // Two-letter state abbreviation of an IBGE state code; empty for unknown codes.
 std::string siglaUF(int codigoUF);

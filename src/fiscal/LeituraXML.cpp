@@ -4,6 +4,17 @@
 
 namespace Ordal::DocumentoFiscal::Leitura {
 
+const XML::_Node& proximoNaSequencia(const XML::_Node& no)
+{
+    if (!XML::exists(no)) return XML::nullNode();
+    for (const XML::_Node* p = no.next; XML::exists(p); p = p->next) {
+        const int tipo = p->kind();
+        if (tipo == XML::Comment::Kind || tipo == XML::ProcessingInstruction::Kind) continue;
+        return p->kind() == no.kind() && p->name() == no.name() ? *p : XML::nullNode();
+    }
+    return XML::nullNode();
+}
+
 void lerEndereco(const XML::_Node& no, Endereco& endereco)
 {
     endereco = Endereco();
@@ -20,6 +31,7 @@ void lerEmitente(const XML::_Node& emit, Emitente& emitente)
 {
     emitente = Emitente();
     emit.find("CNPJ").readText(emitente.cnpj);
+    emit.find("CPF").readText(emitente.cpf);
     emit.find("xNome").readText(emitente.razaoSocial);
     emit.find("xFant").readText(emitente.nomeFantasia);
     emit.find("IE").readText(emitente.inscricaoEstadual);
@@ -46,7 +58,7 @@ void lerObservacoesFisco(const XML::_Node& primeira, std::array<ObservacaoFisco,
         if (no->kind() != XML::Element::Kind || no->name() != "obsFisco") break;
         no->attribute("xCampo").readText(obs[k].campo);
         no->find("xTexto").readText(obs[k].texto);
-        no = &no->sibling(1);
+        no = &proximoNaSequencia(*no);
     }
 }
 
@@ -85,7 +97,10 @@ void lerContribuicao(const XML::_Node& g, const char* pX, const char* vX, Impost
 namespace {
 
 // Fields of prod, in the order their bits are kept while reading.
-enum CampoProd { cProd, cEAN, xProd, NCM, CEST, CFOP, uCom, qCom, vUnCom, indRegra, vDesc, vOutro, vRatDesc, vRatAcr, vProd };
+enum CampoProd {
+    cProd, cEAN, xProd, NCM, CEST, CFOP, uCom, qCom, vUnCom, indRegra, vDesc, vOutro, vRatDesc, vRatAcr, vProd,
+    vFrete, vSeg
+};
 
 int campoProd(std::string_view n)
 {
@@ -93,6 +108,7 @@ int campoProd(std::string_view n)
     case 3:
         return n == "NCM" ? NCM : -1;
     case 4:
+        if (n == "vSeg") return vSeg;
         if (n == "CEST") return CEST;
         if (n == "CFOP") return CFOP;
         if (n == "uCom") return uCom;
@@ -108,6 +124,7 @@ int campoProd(std::string_view n)
     case 6:
         if (n == "vUnCom") return vUnCom;
         if (n == "vOutro") return vOutro;
+        if (n == "vFrete") return vFrete;
         return -1;
     case 7:
         return n == "vRatAcr" ? vRatAcr : -1;
@@ -140,7 +157,10 @@ const XML::_Node* lerProd(const XML::_Node& prod, ItemVenda& item)
         case CFOP: c->readText(item.cfop); break;
         case uCom: c->readText(item.unidade); break;
         case qCom: c->readDecimal(item.quantidade); break;
-        case vUnCom: c->readDecimal(item.valorUnitario); break;
+        case vUnCom:
+            c->readDecimal(item.valorUnitario);
+            c->readDecimal(item.valorUnitarioDocumento);
+            break;
         case indRegra: {
             char regra = 0;
             c->readChar(regra);
@@ -152,6 +172,8 @@ const XML::_Node* lerProd(const XML::_Node& prod, ItemVenda& item)
         case vRatDesc: c->readDecimal(item.rateioDesconto); break;
         case vRatAcr: c->readDecimal(item.rateioAcrescimo); break;
         case vProd: valorProduto = c; break;
+        case vFrete: c->readDecimal(item.frete); break;
+        case vSeg: c->readDecimal(item.seguro); break;
         }
     }
     return valorProduto;
@@ -220,9 +242,10 @@ Decimal2 lerItens(const XML::_Node& primeiro, DadosVenda& venda, std::array<Deci
             vProd.readDecimal(valor);
         else
             valor = DadosVenda::valorProdutoCalculado(item);
-        soma += valor + item.outros - item.desconto;
+        // Freight and insurance are NFC-e item charges; a CF-e item has neither.
+        soma += valor + item.outros + item.frete + item.seguro - item.desconto;
         venda.quantidadeItens = i + 1;
-        det = &det->sibling(1);
+        det = &proximoNaSequencia(*det);
     }
     // Printing the first 500 items of a longer sale would put a wrong document on paper.
     if (XML::exists(*det)) throw std::invalid_argument("documento com mais de 500 itens");

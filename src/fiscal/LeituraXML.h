@@ -9,6 +9,11 @@
 
 namespace Ordal::DocumentoFiscal::Leitura {
 
+// The next element of a run of repeated elements (det, MP, pag, detPag, obsFisco): comments and
+// processing instructions between two of them are stepped over, any other element ends the run
+// (the null node). Issuers do leave comments between items.
+const XML::_Node& proximoNaSequencia(const XML::_Node& no);
+
 void lerEndereco(const XML::_Node& no, Endereco& endereco);
 void lerEmitente(const XML::_Node& emit, Emitente& emitente);
 void lerDestinatario(const XML::_Node& dest, Destinatario& destinatario);

@@ -30,6 +30,7 @@ void lerParteComum(const XML::Document& doc, DadosNotaFiscalEletronica& d)
     ide.find("dhEmi").readText(d.dataHoraEmissao);
     ide.find("dhSaiEnt").readText(d.dataHoraSaidaEntrada);
     ide.find("tpAmb").readInt(d.tipoAmbiente);
+    ide.find("tpEmis").readInt(d.tipoEmissao);
 
     lerEmitente(inf.find("emit"), d.emitente);
     lerDestinatario(inf.find("dest"), d.destinatario);
@@ -38,8 +39,9 @@ void lerParteComum(const XML::Document& doc, DadosNotaFiscalEletronica& d)
     inf.find("infAdic/infCpl").readText(d.informacoesComplementares);
     lerObservacoesFisco(inf.find("infAdic/obsFisco"), d.observacoesFisco);
 
-    // Only the authorised envelope carries the signature on this path.
-    lerAssinatura(doc.find("nfeProc/NFe/Signature"), d.assinatura);
+    // A bare NFe (not yet in its authorised envelope) is signed as well: its digest goes into the
+    // QR code address built for it.
+    lerAssinatura(doc.findAny("nfeProc/NFe/Signature", "NFe/Signature"), d.assinatura);
 
     const XML::_Node& prot = doc.find("nfeProc/protNFe/infProt");
     if (XML::exists(prot)) {
@@ -81,6 +83,7 @@ void lerPagamento(const XML::_Node& no, MeioPagamento& pagamento)
     no.find("tPag").readInt(codigo);
     if (codigoPagamentoValido(codigo)) pagamento.codigo = codigo;
     no.find("vPag").readDecimal(pagamento.valor);
+    no.find("xPag").readText(pagamento.descricao);
 }
 
 void lerCartao(const XML::_Node& card, MeioPagamento& pagamento)
@@ -99,6 +102,9 @@ bool NotaFiscalEletronicaSaida::interpretarXML(const XML::Document& doc)
     const XML::_Node& inf = doc.findAny("nfeProc/NFe/infNFe", "NFe/infNFe");
     Decimal2 soma = lerItens(inf.find("det"), *this, valoresProduto);
     lerTotais(inf.find("total"), *this);
+    const XML::_Node& vTotTrib = inf.find("total/ICMSTot/vTotTrib");
+    vTotTrib.readDecimal(valorTributos);
+    tributosInformados = XML::exists(vTotTrib);
 
     const XML::_Node& pag = inf.find("pag");
     const XML::_Node& detPag = pag.find("detPag");
@@ -109,7 +115,7 @@ bool NotaFiscalEletronicaSaida::interpretarXML(const XML::Document& doc)
             if (!XML::exists(*no)) break;
             lerPagamento(*no, pagamento);
             lerCartao(no->find("card"), pagamento);
-            no = &no->sibling(1);
+            no = &proximoNaSequencia(*no);
         }
     } else {
         // Older layouts: one pag per payment with tPag and vPag directly inside.
@@ -117,7 +123,7 @@ bool NotaFiscalEletronicaSaida::interpretarXML(const XML::Document& doc)
         for (auto& pagamento : pagamentos) {
             if (!XML::exists(*no)) break;
             lerPagamento(*no, pagamento);
-            no = &no->sibling(1);
+            no = &proximoNaSequencia(*no);
         }
     }
     // The change of layout 4.00; some issuers of older layouts already wrote it in their pag.

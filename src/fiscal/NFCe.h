@@ -24,6 +24,7 @@ struct DadosNotaFiscalEletronica : DocumentoFiscal::DadosDocumentoFiscalEletroni
     ProtocoloAutorizacao protocolo;
     std::string dataHoraEmissao;       // ide/dhEmi as written
     std::string dataHoraSaidaEntrada;  // ide/dhSaiEnt as written
+    int tipoEmissao = 0;               // ide/tpEmis: 1 normal, 9 offline contingency
     // infNFeSupl: the QR code text the authority expects on the DANFE (blanks and CDATA
     // markers removed) and the consultation address; empty when the file has none.
     std::string qrCodeTexto;

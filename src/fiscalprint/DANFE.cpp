@@ -23,6 +23,19 @@ const char* const kSerie = "S\xE9rie: ";
 const char* const kProtocolo = "Protocolo de autoriza\xE7\xE3o: ";
 const char* const kDataAutorizacao = "Data de autoriza\xE7\xE3o: ";
 const char* const kAcrescimo = "Acr\xE9scimo ";
+const char* const kAcrescimos = "Acr\xE9scimos ";
+const char* const kConsultaQRCode = "Consulta via leitor de QR Code";
+const char* const kTributosTotais = "Tributos Totais Incidentes (Lei Federal 12.741/2012) ";
+// The manual asks for a symbol of at least 25 mm.
+constexpr int kLadoMinimoQRCodePadrao = 25;
+
+// A sign before an amount. Built by appending: GCC 12 takes the insert that `"-" + temporary` makes
+// for an overlapping copy and warns (-Wrestrict).
+std::string comSinal(char sinal, const std::string& valor)
+{
+    std::string texto(1, sinal);
+    return texto.append(valor);
+}
 
 ParametrosImpressao comDriver(Printer::Driver& driver, ParametrosImpressao parametros)
 {
@@ -46,6 +59,8 @@ DANFE::DANFE(Printer::Driver& driver, const ParametrosImpressao& parametros, con
       ParametrosEmissaoDANFE(emissao),
       protocoloChamador_(protocolo)
 {
+    // The manual's item table shows each item's product value and nothing under it.
+    if (leiautePadrao()) opcoes |= SEM_AJUSTES_ITEM;
 }
 
 DANFE::DANFE(Printer::Driver& driver, const ParametrosImpressao& parametros, const ParametrosEmissaoDANFE& emissao,
@@ -72,6 +87,13 @@ void DANFE::aplicarProtocolo()
 }
 
 Decimal2 DANFE::valorItem(int posicao) const
+{
+    if (!leiautePadrao()) return valorLiquidoItem(posicao);
+    if (posicao < 0 || posicao >= ListaItens::CAPACIDADE) return {};
+    return nota_.valoresProduto[static_cast<size_t>(posicao)];
+}
+
+Decimal2 DANFE::valorLiquidoItem(int posicao) const
 {
     // The authorised product value (prod/vProd) rather than one recomputed from a unit price
     // that the model keeps to three decimals only.
@@ -103,6 +125,7 @@ std::string DANFE::textoQRCode() const
 std::string DANFE::enderecoConsulta() const
 {
     const std::string url = textosConsulta().urlConsulta;
+    if (leiautePadrao()) return nota_.urlChave.empty() ? url : nota_.urlChave;
     return url.empty() ? nota_.urlChave : url;
 }
 
@@ -111,8 +134,12 @@ Decimal2 DANFE::valorTroco() const
     // Without the amount handed over, the change the document states (layout 4.00 vTroco, whose
     // vPag are the amounts handed over) is the one to print.
     if (valorRecebido.valor == 0) return nota_.troco.valor > 0 ? nota_.troco : Decimal2();
+    // Freight and insurance are owed too (they are part of vNF).
     Decimal2 devido = nota_.acrescimoSubtotal - nota_.descontoSubtotal;
-    for (int i = 0; i < nota_.itensValidos(); ++i) devido = devido + valorItem(i);
+    for (int i = 0; i < nota_.itensValidos(); ++i) {
+        const ItemVenda& item = nota_.itens[i];
+        devido = devido + valorLiquidoItem(i) + item.frete + item.seguro;
+    }
     const Decimal2 troco = valorRecebido - devido;
     return troco.valor > 0 ? troco : Decimal2();
 }
@@ -137,7 +164,11 @@ void DANFE::imprimirEmitente(const Emitente& emitente)
 {
     selecionarFonteCorpo();
     encerrarLinha();
-    imprimirCampo(CNPJ(emitente.cnpj), OMITIR_VAZIO, " ", "CNPJ: ");
+    // An individual issuer (allowed by the manual's layout) is known by a CPF.
+    if (leiautePadrao() && emitente.cnpj.empty() && !emitente.cpf.empty())
+        imprimirCampo(CPF(emitente.cpf), OMITIR_VAZIO, " ", "CPF: ");
+    else
+        imprimirCampo(CNPJ(emitente.cnpj), OMITIR_VAZIO, " ", "CNPJ: ");
     imprimirCampo(emitente.razaoSocial, ENCERRAR | OMITIR_VAZIO, " ");
     imprimirEndereco(emitente.endereco);
 }
@@ -152,10 +183,13 @@ void DANFE::imprimirBannerContingencia()
     novaLinha();
     d.reduzirLargura();
     selecionarFonteCorpo();
-    d.selecionarNegrito(true);
-    imprimirTextoQuebrado(kPendente);
-    novaLinha();
-    d.selecionarNegrito(false);
+    // A contingency document reprinted after its authorisation is no longer pending.
+    if (semProtocolo()) {
+        d.selecionarNegrito(true);
+        imprimirTextoQuebrado(kPendente);
+        novaLinha();
+        d.selecionarNegrito(false);
+    }
     retomarQuebra();
 }
 
@@ -174,9 +208,11 @@ void DANFE::imprimirTitulo()
     imprimirCampo("DANFE NFC-e", OMITIR_VAZIO);
     imprimirCampo("Documento Auxiliar da Nota", NOVA_LINHA_SE_CABE, " - ");
     imprimirCampo(kEletronica, ENCERRAR, " ");
-    d.selecionarNegrito(true);
-    imprimirCampo(kNaoPermite, OMITIR_VAZIO);
-    imprimirCampo(kCreditoICMS, ENCERRAR, " ");
+    if (!(opcoesLeiaute & SEM_MENSAGEM_ICMS)) {
+        d.selecionarNegrito(true);
+        imprimirCampo(kNaoPermite, OMITIR_VAZIO);
+        imprimirCampo(kCreditoICMS, ENCERRAR, " ");
+    }
     d.selecionarAlinhamento(0);
     d.selecionarNegrito(false);
 }
@@ -191,7 +227,7 @@ void DANFE::imprimirTotal()
 
 void DANFE::imprimirPagamentos()
 {
-    const int n = nota_.quantidadePagamentos();
+    const int n = nota_.pagamentosImpressos();
     if (n == 0) return;
     const Decimal2 troco = valorTroco();
     // The change goes to the cash payment, or to the last one when none is cash, but only when it
@@ -210,9 +246,33 @@ void DANFE::imprimirPagamentos()
         const MeioPagamento& p = nota_.pagamentos[static_cast<size_t>(i)];
         Decimal2 valor = p.valor;
         if (i == recebeTroco) valor = valor + troco;
-        imprimirRotuloValor(nomeMeioPagamento(p.codigo), valor);
+        imprimirRotuloValor(nomeMeioPagamento(p), valor);
     }
-    imprimirTroco(troco);
+    // The manual's layout always states the change, even when there is none.
+    if (leiautePadrao())
+        imprimirRotuloValor("Troco " + simboloMoeda, troco);
+    else
+        imprimirTroco(troco);
+}
+
+void DANFE::imprimirTotaisPadrao()
+{
+    Decimal2 bruto, descontos = nota_.descontoSubtotal, acrescimos = nota_.acrescimoSubtotal;
+    for (int i = 0; i < nota_.itensValidos(); ++i) {
+        const ItemVenda& item = nota_.itens[i];
+        bruto += nota_.valoresProduto[static_cast<size_t>(i)];
+        descontos += DadosVenda::descontosItem(item);
+        acrescimos += DadosVenda::acrescimosItem(item) + item.frete + item.seguro;
+    }
+    imprimirRotuloValor("Valor total " + simboloMoeda, bruto);
+    if (!descontos.zero()) imprimirRotuloValor("Desconto " + simboloMoeda, comSinal('-', formatarValor(descontos)));
+    if (!acrescimos.zero()) imprimirRotuloValor(kAcrescimos + simboloMoeda, comSinal('+', formatarValor(acrescimos)));
+}
+
+void DANFE::imprimirTributosTotais()
+{
+    if (!nota_.tributosInformados) return;
+    imprimirRotuloValor(kTributosTotais + simboloMoeda, nota_.valorTributos);
 }
 
 void DANFE::imprimirDetalhe()
@@ -224,14 +284,17 @@ void DANFE::imprimirDetalhe()
 
     const Decimal2& desconto = nota_.descontoSubtotal;
     const Decimal2& acrescimo = nota_.acrescimoSubtotal;
-    if (desconto.valor != 0 || acrescimo.valor != 0) {
+    if (leiautePadrao()) {
+        imprimirTotaisPadrao();
+    } else if (desconto.valor != 0 || acrescimo.valor != 0) {
         imprimirRotuloValor("Valor total " + simboloMoeda, valorAntesAjustes());
-        if (desconto.valor != 0) imprimirRotuloValor("Desconto " + simboloMoeda, "-" + formatarValor(desconto));
-        if (acrescimo.valor != 0) imprimirRotuloValor(kAcrescimo + simboloMoeda, "+" + formatarValor(acrescimo));
+        if (desconto.valor != 0) imprimirRotuloValor("Desconto " + simboloMoeda, comSinal('-', formatarValor(desconto)));
+        if (acrescimo.valor != 0) imprimirRotuloValor(kAcrescimo + simboloMoeda, comSinal('+', formatarValor(acrescimo)));
     }
     imprimirSeparadorValores();
     imprimirTotal();
     imprimirPagamentos();
+    if (leiautePadrao()) imprimirTributosTotais();
     imprimirSeparador();
 }
 
@@ -255,7 +318,8 @@ void DANFE::imprimirInformacoesComplementares()
 void DANFE::imprimirConsulta()
 {
     const std::string url = enderecoConsulta();
-    if (url.empty()) return;
+    // The manual's layout always tells where to look the key up.
+    if (url.empty() && !leiautePadrao()) return;
     Printer::Driver& d = impressora();
     d.selecionarAlinhamento(1);
     imprimirTextoQuebrado("Consulte pela Chave de Acesso em:");
@@ -267,7 +331,8 @@ void DANFE::imprimirConsulta()
 void DANFE::imprimirTextoJuntoAoQRCode()
 {
     Printer::Driver& d = impressora();
-    if (imprimirDadosConsumidor) {
+    // The manual's layout always says who the consumer is, or that there is none.
+    if (imprimirDadosConsumidor || leiautePadrao()) {
         imprimirConsumidor(nota_.destinatario);
         avancarMeiaLinha();
     }
@@ -293,7 +358,8 @@ void DANFE::imprimirTextoJuntoAoQRCode()
         avancarMeiaLinha();
         imprimirBannerContingencia();
         avancarMeiaLinha();
-    } else {
+    }
+    if (!semProtocolo()) {
         imprimirCampo(p.numeroProtocolo, ENCERRAR | OMITIR_VAZIO | NOVA_LINHA_VALOR, "", kProtocolo);
         imprimirCampo(Data(p.dataRecebimento).formatado() + " " + Horario(p.horaRecebimento).formatado(),
                       ENCERRAR | NOVA_LINHA_SE_CABE, "", kDataAutorizacao);
@@ -304,15 +370,24 @@ void DANFE::imprimirQRCodeETexto()
 {
     Printer::Driver& d = impressora();
     selecionarFonteCorpo();
-    const Printer::Raster simbolo = gerarSimboloQRCode(textoQRCode(), d.resolucaoX);
+    const bool padrao = leiautePadrao();
+    const Printer::Raster simbolo =
+        gerarSimboloQRCode(textoQRCode(), d.resolucaoX, padrao ? kLadoMinimoQRCodePadrao : 0);
     const int lado = simbolo.vazio() ? 0 : simbolo.largura;
     const int margem = milimetrosParaPontos(3);
     const int avanco = avancoCaractere();
     const int colunas = (larguraUtil() - lado - margem) / avanco;
     const int meiaLinha = alturaLinha() / 2;
-
-    d.selecionarModoPagina();
     const bool aoLado = colunas > 23;
+
+    // The manual's caption stands over the symbol: at the left when the text runs beside it.
+    if (padrao && aoLado) {
+        d.selecionarAlinhamento(0);
+        encerrarLinha();
+        avancarMeiaLinha();
+        imprimirCampo(kConsultaQRCode, ENCERRAR);
+    }
+    d.selecionarModoPagina();
     if (aoLado) {
         d.avancarPapel(margem);
         d.imprimirRaster(0, simbolo, 0);
@@ -331,6 +406,10 @@ void DANFE::imprimirQRCodeETexto()
     if (!aoLado) {
         encerrarLinha();
         d.avancarPapel(margem);
+        if (padrao) {
+            d.selecionarAlinhamento(1);
+            imprimirCampo(kConsultaQRCode, ENCERRAR);
+        }
         d.imprimirRaster(0, simbolo, 1);
         d.avancarPapel(margem);
     }
@@ -351,7 +430,13 @@ void DANFE::ImprimirDocumento()
     imprimirDetalhe();
     imprimirInformacoesComplementares();
     imprimirConsulta();
-    if (nota_.chaveAcesso.size() == 47) imprimirChaveAcesso(nota_.chaveAcesso.substr(3));
+    if (nota_.chaveAcesso.size() == 47) {
+        imprimirChaveAcesso(nota_.chaveAcesso.substr(3));
+    } else if (leiautePadrao()) {
+        // The manual's layout prints the key whatever its length, without the "NFe" prefix.
+        const std::string& chave = nota_.chaveAcesso;
+        imprimirChaveAcesso(chave.rfind("NFe", 0) == 0 ? chave.substr(3) : chave);
+    }
     imprimirQRCodeETexto();
 }
 

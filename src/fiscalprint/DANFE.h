@@ -49,7 +49,7 @@ public:
     // What the symbol encodes: the document's own QR text when it has one, else the address above.
     std::string textoQRCode() const;
     // The address printed under "Consulte pela Chave de Acesso em:": URL_CONSULTA, or the
-    // document's urlChave when that is empty.
+    // document's urlChave when that is empty. The manual's layout prefers the document's own.
     std::string enderecoConsulta() const;
     // The change printed under the payments (see the .cpp for where it comes from).
     DocumentoFiscal::Decimal2 valorTroco() const;
@@ -68,7 +68,15 @@ private:
     void imprimirConsulta();
     void imprimirQRCodeETexto();
     void imprimirTextoJuntoAoQRCode();
-    bool emContingencia() const { return nota_.protocolo.numeroProtocolo.empty(); }
+    void imprimirTotaisPadrao();
+    void imprimirTributosTotais();
+    // LEIAUTE_PADRAO: the layout of the published DANFE NFC-e manual.
+    bool leiautePadrao() const { return (opcoesLeiaute & LEIAUTE_PADRAO) != 0; }
+    bool semProtocolo() const { return nota_.protocolo.numeroProtocolo.empty(); }
+    // The manual's layout follows the emission type; the other one the missing authorisation.
+    bool emContingencia() const { return leiautePadrao() ? nota_.tipoEmissao == 9 : semProtocolo(); }
+    // Item value with its own additions and discounts, freight and insurance left out.
+    DocumentoFiscal::Decimal2 valorLiquidoItem(int posicao) const;
 
     NotaFiscalEletronicaSaida nota_;
     ProtocoloAutorizacao protocoloChamador_;

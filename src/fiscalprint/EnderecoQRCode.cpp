@@ -56,14 +56,16 @@ std::string textoQRCode(const NotaFiscalEletronicaSaida& nota, const std::string
     return montarEnderecoQRCode(nota, identificadorToken, codigoSeguranca, base);
 }
 
-int ladoSimboloQRCode(int dpi, int modulos)
+int ladoSimboloQRCode(int dpi, int modulos, int ladoMinimoMm)
 {
-    int lado = static_cast<int>(static_cast<long long>(dpi) * 22 * 10 / 254);
+    const long long decimos = static_cast<long long>(dpi) * (ladoMinimoMm > 0 ? ladoMinimoMm : 22) * 10;
+    // A minimum side must be reached, so it rounds up; the usual 22 mm is truncated.
+    int lado = static_cast<int>(ladoMinimoMm > 0 ? (decimos + 253) / 254 : decimos / 254);
     if (modulos > 0 && lado % modulos != 0) lado += modulos - lado % modulos;
     return lado;
 }
 
-Printer::Raster gerarSimboloQRCode(const std::string& texto, int dpi)
+Printer::Raster gerarSimboloQRCode(const std::string& texto, int dpi, int ladoMinimoMm)
 {
     Printer::ParametrosQRCode p;
     p.dados = texto;
@@ -71,7 +73,7 @@ Printer::Raster gerarSimboloQRCode(const std::string& texto, int dpi)
     p.nivelCorrecao = 1;  // M
     const Printer::Raster modulos = Printer::gerarRasterQRCode(p);
     if (modulos.vazio()) return {};
-    const int lado = ladoSimboloQRCode(dpi, modulos.largura);
+    const int lado = ladoSimboloQRCode(dpi, modulos.largura, ladoMinimoMm);
     return Printer::redimensionarRaster(modulos, lado, lado);
 }
 

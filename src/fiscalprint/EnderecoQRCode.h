@@ -28,11 +28,12 @@ std::string montarEnderecoQRCode(const NotaFiscalEletronicaSaida& nota, const st
 std::string textoQRCode(const NotaFiscalEletronicaSaida& nota, const std::string& identificadorToken,
                         const std::string& codigoSeguranca, const std::string& base);
 
-// Side of the printed symbol: 22 mm at dpi, raised to a whole multiple of the module count.
-int ladoSimboloQRCode(int dpi, int modulos);
+// Side of the printed symbol: 22 mm at dpi (truncated), raised to a whole multiple of the module
+// count. With a minimum in millimetres instead: the fewest dots that reach it, raised likewise.
+int ladoSimboloQRCode(int dpi, int modulos, int ladoMinimoMm = 0);
 
 // The symbol at level M, resampled to ladoSimboloQRCode; empty for an empty text or one that
 // does not fit in a QR code.
-Printer::Raster gerarSimboloQRCode(const std::string& texto, int dpi);
+Printer::Raster gerarSimboloQRCode(const std::string& texto, int dpi, int ladoMinimoMm = 0);
 
 }  // namespace Ordal::NFCe

@@ -20,6 +20,13 @@ namespace {
 
 const char* const kEletronico = "CUPOM FISCAL ELETR\xD4NICO";
 
+// A sign before an amount. Built by appending: GCC 12 takes the insert that `"-" + temporary` makes
+// for an overlapping copy and warns (-Wrestrict).
+std::string comSinal(char sinal, const std::string& valor) {
+    std::string texto(1, sinal);
+    return texto.append(valor);
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------- shared by both printouts
@@ -208,17 +215,16 @@ void ImpressaoCFeSaida::imprimirTotais() {
             imprimirCampo(formatarValor(acrescimos - descontos), DIREITA | NOVA_LINHA_VALOR | ENCERRAR, " ");
         }
         if (!v.descontoSubtotal.zero())
-            imprimirRotuloValor("Desconto sobre subtotal", "-" + formatarValor(v.descontoSubtotal));
+            imprimirRotuloValor("Desconto sobre subtotal", comSinal('-', formatarValor(v.descontoSubtotal)));
         if (!v.acrescimoSubtotal.zero())
-            imprimirRotuloValor("Acr\xE9scimo sobre subtotal ", "+" + formatarValor(v.acrescimoSubtotal));
+            imprimirRotuloValor("Acr\xE9scimo sobre subtotal ", comSinal('+', formatarValor(v.acrescimoSubtotal)));
     }
     imprimirSeparadorValores();
     imprimirTotal();
-    int pagamentos = 0;
-    for (const DocumentoFiscal::MeioPagamento& p : v.pagamentos) {
-        if (p.valor.zero()) break;
-        imprimirRotuloValor(DocumentoFiscal::nomeMeioPagamento(p.codigo), p.valor);
-        ++pagamentos;
+    const int pagamentos = v.pagamentosImpressos();
+    for (int i = 0; i < pagamentos; ++i) {
+        const DocumentoFiscal::MeioPagamento& p = v.pagamentos[static_cast<size_t>(i)];
+        imprimirRotuloValor(DocumentoFiscal::nomeMeioPagamento(p), p.valor);
     }
     if (pagamentos > 0) imprimirTroco(v.troco);
 }
@@ -255,13 +261,16 @@ bool ImpressaoCFeSaida::imprimirObservacoesContribuinte() {
 }
 
 bool ImpressaoCFeSaida::imprimirRodapeTributos() {
-    if (!(opcoes & TRIBUTOS)) return false;
+    if (!(opcoes & TRIBUTOS) || (opcoesLeiaute & SEM_RODAPE_TRIBUTOS)) return false;
     encerrarLinha();
     impressora().selecionarAlinhamento(0);
     imprimirTextoQuebrado("*Valor aproximado dos tributos do item.\n");
     avancarMeiaLinha();
     imprimirCampo("Valor aproximado dos tributos deste cupom", OMITIR_VAZIO);
-    imprimirCampo("(conforme Lei Fed. 12.741/2012) " + simboloMoeda + " " + formatarValor(venda_->valorTributos),
+    // SAT units of some states write the items' approximate taxes but no document total of them.
+    const bool total = venda_->tributosInformados || !venda_->valorTributos.zero();
+    const Decimal2 tributos = total ? venda_->valorTributos : venda_->somaTributos();
+    imprimirCampo("(conforme Lei Fed. 12.741/2012) " + simboloMoeda + " " + formatarValor(tributos),
                   NOVA_LINHA_SE_CABE | ENCERRAR, " ");
     return true;
 }

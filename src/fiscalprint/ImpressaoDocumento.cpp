@@ -57,6 +57,13 @@ std::vector<std::string> dividir(const std::string& texto, char separador) {
     return partes;
 }
 
+// A sign before an amount. Built by appending: GCC 12 takes the insert that `"-" + temporary` makes
+// for an overlapping copy and warns (-Wrestrict).
+std::string comSinal(char sinal, const std::string& valor) {
+    std::string texto(1, sinal);
+    return texto.append(valor);
+}
+
 }  // namespace
 
 std::string aparar(std::string_view texto) {
@@ -259,10 +266,13 @@ void ImpressaoDocumento::imprimirCampo(std::string_view valor, unsigned flags, s
                 driver_->posicaoHorizontalAbsoluta(area_.esquerda + area_.largura - wValor - margemImpressora());
                 area_.posicaoX = area_.largura - wValor;
             }
-            if (espaco && area_.posicaoX != 0 && !valor.empty() && !branco(valor.front()))
-                imprimirTextoQuebrado(" " + std::string(valor));
-            else
+            if (espaco && area_.posicaoX != 0 && !valor.empty() && !branco(valor.front())) {
+                // Appended, not `" " + std::string(valor)`: see comSinal (-Wrestrict at -O3).
+                std::string texto(1, ' ');
+                imprimirTextoQuebrado(texto.append(valor));
+            } else {
                 imprimirTextoQuebrado(valor);
+            }
         } else {
             const bool direita = (flags & DIREITA) || ((flags & DIREITA_SE_OCUPADA) && area_.posicaoX != 0);
             if (direita)
@@ -507,20 +517,22 @@ std::string ImpressaoDocumento::montarTabelaItens(const DadosVenda& venda) {
         tabela.append("\t").append(item.descricao);
         tabela.append("\t").append(formatarNumero(item.quantidade.toString(), fracao ? 3 : 0, true));
         tabela.append("\t").append(item.unidade);
-        tabela.append("\t").append(formatarNumero(item.valorUnitario.toString(), 2, true));
+        // Every decimal of the document's unit price (up to 10), at least 2.
+        tabela.append("\t").append(formatarNumero(DadosVenda::precoUnitario(item).toString(), 2, true));
         tabela.append("\t").append(formatarValor(item.valorTributos));
         tabela.append("\t").append(formatarValor(valorItem(i)));
         tabela.push_back('\n');
-        if (!item.outros.zero()) ajuste("Acr\xE9scimo sobre item", "+" + formatarValor(item.outros));
-        if (!item.desconto.zero()) ajuste("Desconto sobre item", "-" + formatarValor(item.desconto));
+        if (opcoes & SEM_AJUSTES_ITEM) continue;
+        if (!item.outros.zero()) ajuste("Acr\xE9scimo sobre item", comSinal('+', formatarValor(item.outros)));
+        if (!item.desconto.zero()) ajuste("Desconto sobre item", comSinal('-', formatarValor(item.desconto)));
         if (opcoes & RATEIO_SUBTOTAL) {
             if (!item.rateioAcrescimo.zero())
-                ajuste("Rateio de acr\xE9scimo sobre subtotal", "+" + formatarValor(item.rateioAcrescimo));
+                ajuste("Rateio de acr\xE9scimo sobre subtotal", comSinal('+', formatarValor(item.rateioAcrescimo)));
             if (!item.rateioDesconto.zero())
-                ajuste("Rateio de desconto sobre subtotal", "-" + formatarValor(item.rateioDesconto));
+                ajuste("Rateio de desconto sobre subtotal", comSinal('-', formatarValor(item.rateioDesconto)));
         }
         if ((opcoes & ISSQN) && !item.issqn.baseCalculo.zero()) {
-            ajuste("Dedu\xE7\xE3o para ISSQN", "-" + formatarValor(item.issqn.deducao));
+            ajuste("Dedu\xE7\xE3o para ISSQN", comSinal('-', formatarValor(item.issqn.deducao)));
             ajuste("Base de c\xE1lculo ISSQN", formatarValor(item.issqn.baseCalculo));
         }
     }

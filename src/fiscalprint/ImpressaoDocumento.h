@@ -25,6 +25,7 @@ struct ModeloDocumento {
         TRIBUTOS = 0x20,             // approximate-tax column and tax footer
         ISSQN = 0x40,                // ISSQN deduction and base lines under each item
         TITULOS_NEGRITO = 0x80,      // column-title row in bold
+        SEM_AJUSTES_ITEM = 0x100,    // no addition and discount lines under each item
     };
 
     std::array<std::string, 2> titulo;
@@ -41,6 +42,9 @@ struct ParametrosImpressao {
         SEM_CORTE = 0x100,            // do not cut the paper at the end
         PIPE_NOVA_LINHA = 0x200,      // "|" is a line break in the contributor's observations
         VERIFICAR_CALCULOS = 0x400,   // verify the XML totals before printing
+        LEIAUTE_PADRAO = 0x800,       // DANFE NFC-e in the layout of the published manual
+        SEM_MENSAGEM_ICMS = 0x1000,   // DANFE NFC-e without "Não permite aproveitamento de crédito de ICMS"
+        SEM_RODAPE_TRIBUTOS = 0x2000, // CF-e without the footer of approximate taxes
     };
 
     std::string caminhoLogo;       // empty = no logo

@@ -24,6 +24,9 @@ constexpr uint32_t kLeiauteTruncarDescricao = ParametrosImpressao::TRUNCAR_DESCR
 constexpr uint32_t kLeiauteSemCorte = ParametrosImpressao::SEM_CORTE;
 constexpr uint32_t kLeiautePipeNovaLinha = ParametrosImpressao::PIPE_NOVA_LINHA;
 constexpr uint32_t kLeiauteVerificarCalculos = ParametrosImpressao::VERIFICAR_CALCULOS;
+constexpr uint32_t kLeiautePadraoNFCe = ParametrosImpressao::LEIAUTE_PADRAO;
+constexpr uint32_t kLeiauteSemMensagemICMS = ParametrosImpressao::SEM_MENSAGEM_ICMS;
+constexpr uint32_t kLeiauteSemRodapeTributos = ParametrosImpressao::SEM_RODAPE_TRIBUTOS;
 
 bool contem(const char* texto, const char* trecho) { return std::strstr(texto, trecho) != nullptr; }
 
@@ -117,6 +120,8 @@ int despacharNFCe(ORVEX& s, const char* xml, const InfoDocumento* info, unsigned
 
     if (opcoes & kOpcaoSemCorte) parametros.opcoesLeiaute |= kLeiauteSemCorte;
     aplicarChaves(parametros, s.configuracao.nfceForcarQuebraLinha, s.configuracao.nfceTruncarDescricao);
+    if (s.configuracao.leiautePadrao) parametros.opcoesLeiaute |= kLeiautePadraoNFCe;
+    if (!s.configuracao.msgAproveitamentoICMS) parametros.opcoesLeiaute |= kLeiauteSemMensagemICMS;
 
     prepararImpressora(s);
     Ordal::NFCe::DANFE danfe(s.obterDriver(), parametros, emissao, protocolo);
@@ -126,6 +131,7 @@ int despacharNFCe(ORVEX& s, const char* xml, const InfoDocumento* info, unsigned
 
 int despacharCFe(ORVEX& s, const char* xml, ParametrosImpressao parametros) {
     aplicarChaves(parametros, s.configuracao.satForcarQuebraLinha, s.configuracao.satTruncarDescricao);
+    if (!s.configuracao.valorTributos) parametros.opcoesLeiaute |= kLeiauteSemRodapeTributos;
     prepararImpressora(s);
     if (contem(xml, "<CFeCanc")) {
         Ordal::CFe::ImpressaoCFeCanc cancelamento(s.obterDriver(), parametros);

@@ -805,7 +805,9 @@ bool Element::isEmpty() const { return textSize_ == 0 && !exists(firstChild); }
 
 std::string Element::openTag(Converter converter) const
 {
-    std::string out = "<" + convert(name(), converter);
+    // Appended, not `"<" + temporary`: GCC 12 takes that insert for an overlapping copy (-Wrestrict).
+    std::string out = "<";
+    out += convert(name(), converter);
     const bool attrs = exists(firstAttribute_);
     if (attrs) {
         out += ' ';

@@ -164,6 +164,35 @@ TEST_F(FiscalTest, RejectedTotalsFailWithTheMessageAndPrintNothing) {
     EXPECT_EQ(linhasComTinta(), 0);
 }
 
+// The layout keys of the NFCE and SAT sections reach the printouts from the file, read anew for
+// each document: the manual's DANFE is longer, the ICMS line and the CF-e tax footer can go.
+TEST_F(FiscalTest, FiscalLayoutKeysReachThePrintouts) {
+    struct Caso {
+        const char* amostra;
+        const char* chave;
+        bool nfce;
+        bool maisLinhas;
+    } casos[] = {
+        {"nfce-nfeproc-400-synth-sp-pix-frete-comments.xml", "[NFCE]\nLEIAUTE_PADRAO = 1\n", true, true},
+        {"nfce-nfeproc-310-hom-df-cnpj-troco.xml", "[NFCE]\nMSG_APROVEITAMENTO_ICMS = 0\n", true, false},
+        {"cfe-sale-synth-sp-4items-comments-nolei12741.xml", "[SAT]\nVALOR_TRIBUTOS = 0\n", false, false},
+    };
+    const std::string porta = "[RX457]\nPORTA = " + emulador_->slavePath() + "\n";
+    for (const Caso& c : casos) {
+        SCOPED_TRACE(c.chave);
+        int linhas[2] = {};
+        for (int comChave = 0; comChave < 2; ++comChave) {
+            writeIni(porta + (comChave ? c.chave : ""));
+            emulador_->clearPage();
+            ASSERT_EQ(imprimir(amostra(c.amostra).c_str(), c.nfce ? &info : nullptr, c.nfce ? sizeof info : 0, 0, 0), 0);
+            aguardarPapel();
+            linhas[comChave] = linhasComTinta();
+        }
+        EXPECT_EQ(linhas[1] > linhas[0], c.maisLinhas) << linhas[0] << " " << linhas[1];
+        EXPECT_NE(linhas[1], linhas[0]);
+    }
+}
+
 TEST_F(FiscalTest, MoreThanFiveHundredItemsIsAFailureNotACrash) {
     std::string cfe = readFile(amostra(kCFeVenda));
     const size_t inicio = cfe.find("<det ");

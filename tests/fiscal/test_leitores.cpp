@@ -295,9 +295,9 @@ TEST(LeitorNFCe, NFeSemEnvelope400ComDetPag)
     EXPECT_EQ(n.quantidadePagamentos(), 1);
     EXPECT_EQ(n.pagamentos[0].codigo, 1);
     EXPECT_EQ(n.pagamentos[0].valor.toString(), "1.00");
-    // No envelope: no protocol and no signature.
+    // No envelope: no protocol, but the NFe's own signature.
     EXPECT_TRUE(n.protocolo.numeroProtocolo.empty());
-    EXPECT_TRUE(n.assinatura.digestValue.empty());
+    EXPECT_EQ(n.assinatura.digestValue, "aWpBMlDjIlWUn2ALNSdwzLi2ntE=");
     EXPECT_EQ(n.qrCodeTexto,
               "https://www.sefaz.rs.gov.br/NFCE/NFCE-COM.aspx?p=43211105730928000145650010000002401717268120|2|2|1|"
               "75FFAFF74CF8ABDD0153D4D18E27CE17DE14B83F");
@@ -322,6 +322,12 @@ TEST(LeitorNFCe, FormasDePagamento)
          {3, 1, 0}, {"25.00", "2.00", "0.00"}, "0.00"},
         {"<pag><tPag>99</tPag><vPag>4.00</vPag></pag><transp/><pag><tPag>01</tPag><vPag>2.00</vPag></pag>",
          {99, 0, 0}, {"4.00", "0.00", "0.00"}, "0.00"},
+        // Comments and processing instructions between payments do not end the run.
+        {"<pag><detPag><tPag>17</tPag><vPag>5.00</vPag></detPag><!-- x --><?y?><detPag><tPag>20</tPag><vPag>2.00</vPag>"
+         "</detPag></pag>",
+         {17, 20, 0}, {"5.00", "2.00", "0.00"}, "0.00"},
+        {"<pag><tPag>01</tPag><vPag>1.00</vPag></pag><!-- x --><pag><tPag>15</tPag><vPag>3.00</vPag></pag>",
+         {1, 15, 0}, {"1.00", "3.00", "0.00"}, "0.00"},
         {"", {0, 0, 0}, {"0.00", "0.00", "0.00"}, "0.00"},
     };
     for (const auto& c : casos) {
@@ -448,6 +454,15 @@ TEST(LeitoresAmostras, CamposVisiveis)
          "NFe53171022769530000131654000000000601171025449", "353170000106963", "20171004"},
         {"nfce-nfeproc-310-prod-pr-1item-oldpag.xml", "10422724000187", "Lumer Inform\xE1tica LTDA", 1, "Caixa de Caneta BIC",
          "1.0000", "42.000", "42.00", 1, "42.00", "NFe41170310422724000187650010000000061000005858", "141170361108204", "20170328"},
+        // Synthetic documents of today: comments between items and payments, PIX, an individual issuer.
+        {"cfe-sale-synth-sp-4items-comments-nolei12741.xml", "47508411000156", "MERCADINHO BOA COMPRA LTDA", 4, "PAO DE FORMA",
+         "1.0000", "3.500", "34.96", 1, "25.00", "CFe35251147508411000156590001234560001234567893", "", "20251110"},
+        {"nfce-nfeproc-400-synth-sp-pix-frete-comments.xml", "12345678000195", "EMPORIO CENTRAL COMERCIO DE ALIMENTOS LTDA", 5,
+         "SACOLA RETORNAVEL", "1.0000", "2.000", "135.28", 17, "50.00", "NFe35251112345678000195650020000123451123456780",
+         "135250001234567", "20251110"},
+        {"nfce-bare-400-synth-mg-cpf-contingencia-sempag.xml", "", "JOAO DA SILVA PRODUTOR RURAL", 1,
+         "QUEIJO MINAS ARTESANAL - AMOSTRA", "1.0000", "15.000", "0.00", 90, "0.00",
+         "NFe31251198765432100123650010000004569000045672", "", "20251112"},
     };
     for (const auto& c : casos) {
         SCOPED_TRACE(c.arquivo);
@@ -475,4 +490,40 @@ TEST(LeitoresAmostras, CamposVisiveis)
             EXPECT_EQ(nfce.protocolo.numeroProtocolo, c.protocolo);
         }
     }
+}
+
+// The reading rules the documents of today need: runs of items and payments across comments and
+// processing instructions, payment descriptions, freight, long unit prices, the approximate taxes,
+// the emission type, an individual issuer and the signature of a bare NFe.
+TEST(LeitoresAmostras, DocumentosDeHoje)
+{
+    CFe::CupomFiscalEletronico cfe;
+    ASSERT_TRUE(cfe.lerArquivoXML(caminhoAmostra("cfe-sale-synth-sp-4items-comments-nolei12741.xml")));
+    EXPECT_EQ(cfe.quantidadePagamentos(), 2);
+    EXPECT_EQ(cfe.pagamentos[1].codigo, 17);
+    EXPECT_FALSE(cfe.tributosInformados);
+    EXPECT_EQ(cfe.somaTributos().toString(), "7.43");
+
+    NFCe::NotaFiscalEletronicaSaida n;
+    ASSERT_TRUE(n.lerArquivoXML(caminhoAmostra("nfce-nfeproc-400-synth-sp-pix-frete-comments.xml")));
+    EXPECT_EQ(n.quantidadePagamentos(), 9);
+    EXPECT_EQ(n.pagamentos[8].codigo, 99);
+    EXPECT_EQ(n.pagamentos[8].descricao, "Vale-presente da loja");
+    EXPECT_EQ(DocumentoFiscal::nomeMeioPagamento(n.pagamentos[8]), "Vale-presente da loja");
+    EXPECT_EQ(DocumentoFiscal::nomeMeioPagamento(n.pagamentos[0]), "Pagamento Instant\xE2neo (PIX) - Din\xE2mico");
+    EXPECT_EQ(n.itens[1].valorUnitario.toString(), "0.012");
+    EXPECT_EQ(n.itens[1].valorUnitarioDocumento.toString(), "0.0125000000");
+    EXPECT_EQ(n.itens[2].frete.toString(), "5.00");
+    EXPECT_TRUE(n.tributosInformados);
+    EXPECT_EQ(n.valorTributos.toString(), "24.43");
+    EXPECT_EQ(n.tipoEmissao, 1);
+
+    ASSERT_TRUE(n.lerArquivoXML(caminhoAmostra("nfce-bare-400-synth-mg-cpf-contingencia-sempag.xml")));
+    EXPECT_EQ(n.emitente.cpf, "98765432100");
+    EXPECT_EQ(n.tipoEmissao, 9);
+    EXPECT_FALSE(n.tributosInformados);
+    EXPECT_EQ(n.assinatura.digestValue, "Zm9sbG93LXRoZS1kaWdlc3Q9");
+    EXPECT_EQ(DocumentoFiscal::nomeMeioPagamento(n.pagamentos[0]), "Sem pagamento");
+    // Without a description, code 99 keeps its table name.
+    EXPECT_EQ(DocumentoFiscal::nomeMeioPagamento(DocumentoFiscal::MeioPagamento(99, {})), "Outros");
 }

@@ -41,12 +41,16 @@ std::string vendaDoisItens()
 
 TEST(Verificacao, AmostrasReaisPassam)
 {
-    for (const char* a : {"cfe-sale-hom-1item-infcpl-v006.xml", "cfe-sale-hom-1item-layout-v007.xml", "cfe-sale-hom-1item-v008.xml"}) {
+    for (const char* a : {"cfe-sale-hom-1item-infcpl-v006.xml", "cfe-sale-hom-1item-layout-v007.xml", "cfe-sale-hom-1item-v008.xml",
+                          "cfe-sale-synth-sp-4items-comments-nolei12741.xml"}) {
         SCOPED_TRACE(a);
         EXPECT_EQ(verificar<CFe::CupomFiscalEletronico>(lerAmostra(a)), "");
     }
+    // The synthetic NFC-e has a unit price of 4 decimals (80 x 0.0125), freight, a vProd truncated
+    // within one cent (0.755 x 8.99 = 6.78745 written 6.78) and comments between its items.
     for (const char* a : {"nfce-nfeproc-310-prod-pr-1item-oldpag.xml", "nfce-nfeproc-310-hom-df-cnpj-troco.xml",
-                          "nfce-bare-400-hom-rs-detpag-qrv2.xml"}) {
+                          "nfce-bare-400-hom-rs-detpag-qrv2.xml", "nfce-nfeproc-400-synth-sp-pix-frete-comments.xml",
+                          "nfce-bare-400-synth-mg-cpf-contingencia-sempag.xml"}) {
         SCOPED_TRACE(a);
         EXPECT_EQ(verificar<NFCe::NotaFiscalEletronicaSaida>(lerAmostra(a)), "");
     }
@@ -133,4 +137,35 @@ TEST(Verificacao, NFCeComparaOTotal)
     std::string xml = trocar(lerAmostra("nfce-nfeproc-310-hom-df-cnpj-troco.xml"), "<vNF>5.81</vNF>", "<vNF>5.80</vNF>");
     EXPECT_EQ(verificar<NFCe::NotaFiscalEletronicaSaida>(xml),
               "O valor do documento (5.80) n\xE3o confere com a somat\xF3ria dos valores l\xEDquidos do itens registrados (5.81).\n");
+}
+
+// NFC-e items against the authority's one-cent tolerance; the total holds freight, insurance and
+// other charges; unit prices keep their 10 decimals.
+TEST(Verificacao, NFCeRegrasDaAutoridade)
+{
+    const std::string hoje = lerAmostra("nfce-nfeproc-400-synth-sp-pix-frete-comments.xml");
+    auto comTotal = [&](const std::string& de, const std::string& para, const std::string& vNF) {
+        return trocar(trocar(hoje, de, para), "<vNF>135.28</vNF>", "<vNF>" + vNF + "</vNF>");
+    };
+    struct Caso {
+        const char* nome;
+        std::string xml;
+        std::string mensagem;
+    } casos[] = {
+        {"total sem o frete", comTotal("<vNF>", "<vNF>", "130.28"),
+         "O valor do documento (130.28) n\xE3o confere com a somat\xF3ria dos valores l\xEDquidos do itens registrados (135.28).\n"},
+        {"seguro entra no total", comTotal("<vFrete>5.00</vFrete>", "<vFrete>5.00</vFrete><vSeg>1.10</vSeg>", "136.38"), ""},
+        {"6.79 arredondado para cima", comTotal("<vProd>6.78</vProd>", "<vProd>6.79</vProd>", "135.29"), ""},
+        {"dois centavos abaixo", comTotal("<vProd>6.78</vProd>", "<vProd>6.77</vProd>", "135.27"),
+         "Item 4: Valor do produto (vProd) n\xE3o confere: 6.77\n"},
+        {"preco de 4 casas", comTotal("<vProd>1.00</vProd>", "<vProd>1.02</vProd>", "135.30"),
+         "Item 2: Valor do produto (vProd) n\xE3o confere: 1.02\n"},
+        {"preco de 10 casas", comTotal("<vUnCom>0.0125000000</vUnCom>", "<vUnCom>0.0125000001</vUnCom>", "135.28"), ""},
+        {"nItem depois de um comentario", trocar(hoje, "<det nItem=\"3\">", "<det nItem=\"7\">"),
+         "Elemento 3 Valor sequencial do item (nItem) n\xE3o confere:  7\n"},
+    };
+    for (const auto& c : casos) {
+        SCOPED_TRACE(c.nome);
+        EXPECT_EQ(verificar<NFCe::NotaFiscalEletronicaSaida>(c.xml), c.mensagem);
+    }
 }

@@ -27,6 +27,11 @@ namespace {
 const char* const kPR = "nfce-nfeproc-310-prod-pr-1item-oldpag.xml";
 const char* const kDF = "nfce-nfeproc-310-hom-df-cnpj-troco.xml";
 const char* const kRS = "nfce-bare-400-hom-rs-detpag-qrv2.xml";
+// Synthetic documents of today: PIX and the other new payment codes, freight, comments between
+// items and payments, vTotTrib; and a bare contingency NFe of an individual issuer, without payment.
+const char* const kSP = "nfce-nfeproc-400-synth-sp-pix-frete-comments.xml";
+const char* const kMG = "nfce-bare-400-synth-mg-cpf-contingencia-sempag.xml";
+constexpr uint32_t kPadrao = ParametrosImpressao::LEIAUTE_PADRAO;
 const char* const kCSC = "0123456789ABCDEF0123456789ABCDEF";
 
 std::string semGrupo(std::string xml, const std::string& tag)
@@ -98,6 +103,45 @@ std::string lerQRCodes(const Pagina& p)
     TempDir dir;
     rx457test::writeFile(dir.file("pagina.pbm"), p.pbm());
     return rx457test::runCommand("zbarimg -q --nodbus --raw '" + dir.file("pagina.pbm") + "'");
+}
+
+// The QR symbol's side on a page, from its finder patterns: the first row holding a black run of
+// 7 modules whose left column stays black for as long (the top-left finder), the right end of the
+// top-right finder on that row, and the last row where the bottom-left finder's run stays whole.
+struct MedidaQRCode {
+    int modulo = 0, largura = 0, altura = 0;
+};
+
+MedidaQRCode medirQRCode(const Pagina& p)
+{
+    auto preto = [&](int x, int y, int n, bool vertical) {
+        for (int k = 0; k < n; ++k)
+            if (!p.ponto(vertical ? x : x + k, vertical ? y + k : y)) return false;
+        return true;
+    };
+    // A finder of side n at (x, y): black ring one module wide, white ring, black 3-module centre.
+    auto localizador = [&](int x, int y, int n) {
+        const int m = n / 7;
+        return preto(x, y, n, false) && preto(x, y, n, true) && preto(x + n - 1, y, n, true) &&
+               preto(x, y + n - 1, n, false) && !p.ponto(x + m, y + m) && !p.ponto(x + n - m - 1, y + n - m - 1) &&
+               preto(x + 2 * m, y + n / 2, 3 * m, false);
+    };
+    for (int y = 1; y < p.altura(); ++y)
+        for (int x = 0; x < p.largura(); ++x) {
+            if (!p.ponto(x, y) || (x > 0 && p.ponto(x - 1, y)) || p.ponto(x, y - 1)) continue;
+            int n = 0;
+            while (x + n < p.largura() && p.ponto(x + n, y)) ++n;
+            if (n < 7 || n % 7 != 0 || y + n > p.altura() || !localizador(x, y, n)) continue;
+            MedidaQRCode m;
+            m.modulo = n / 7;
+            // The top-right and bottom-left finders: the farthest ones on the same row and column.
+            for (int d = x + n; d + n <= p.largura() && d - x <= 400; ++d)
+                if (!p.ponto(d - 1, y) && localizador(d, y, n)) m.largura = d + n - x;
+            for (int d = y + n; d + n <= p.altura() && d - y <= 400; ++d)
+                if (!p.ponto(x, d - 1) && localizador(x, d, n)) m.altura = d + n - y;
+            return m;
+        }
+    return {};
 }
 
 class DANFETest : public ::testing::Test {
@@ -178,12 +222,17 @@ TEST_F(DANFETest, PaginasIguaisAsDeReferencia)
     struct Caso {
         const char* arquivo;
         const char* nome;
-    } casos[] = {{kPR, "pr-prod"}, {kDF, "df-hom-troco"}, {kRS, "rs-contingencia"}};
+        uint32_t opcoes;
+    } casos[] = {{kPR, "pr-prod", 0},         {kDF, "df-hom-troco", 0}, {kRS, "rs-contingencia", 0},
+                 {kSP, "sp-hoje", 0},         {kSP, "sp-hoje-padrao", kPadrao},
+                 {kMG, "mg-cpf-contingencia-padrao", kPadrao}};
     for (const Caso& c : casos)
         for (int largura : {512, 344}) {
             const std::string nome = std::string("danfe-") + c.nome + (largura == 512 ? "-80mm" : "-56mm") + ".bmp";
             SCOPED_TRACE(nome);
-            const Pagina p = capturar(lerAmostra(c.arquivo), largura);
+            ParametrosImpressao parametros;
+            parametros.opcoesLeiaute = c.opcoes;
+            const Pagina p = capturar(lerAmostra(c.arquivo), largura, emissaoPadrao(), {}, parametros);
             ASSERT_GT(p.altura(), 0);
             const std::string caminho = std::string(GOLDEN_DIR) + "/" + nome;
             if (atualizar) {
@@ -300,6 +349,7 @@ TEST_F(DANFETest, ContingenciaEHomologacao)
         size_t contingencias;
         bool homologacao;
         std::string protocoloImpresso;
+        uint32_t opcoes = 0;
     } casos[] = {
         // No authorisation anywhere: banner under the separator and above the symbol.
         {kRS, {}, 2, true, ""},
@@ -308,10 +358,15 @@ TEST_F(DANFETest, ContingenciaEHomologacao)
         // The document's own authorisation wins over the caller's.
         {kPR, protocolo("999999999999999", "20200101", "000000"), 0, false, "141170361108204"},
         {kDF, {}, 0, true, "353170000106963"},
+        // The manual's layout follows tpEmis: 1 without a protocol is no contingency, 9 is one.
+        {kRS, {}, 0, true, "", kPadrao},
+        {kMG, {}, 2, true, "", kPadrao},
     };
     for (const Caso& c : casos) {
-        SCOPED_TRACE(std::string(c.arquivo) + " " + c.protocolo.numeroProtocolo);
-        const std::string s = comandos(lerAmostra(c.arquivo), emissaoPadrao(), c.protocolo);
+        SCOPED_TRACE(std::string(c.arquivo) + " " + c.protocolo.numeroProtocolo + " " + std::to_string(c.opcoes));
+        ParametrosImpressao p;
+        p.opcoesLeiaute = c.opcoes;
+        const std::string s = comandos(lerAmostra(c.arquivo), emissaoPadrao(), c.protocolo, p);
         EXPECT_EQ(contar(s, contingencia), c.contingencias);
         EXPECT_EQ(contar(s, "Pendente de autoriza\xE7\xE3o"), c.contingencias);
         EXPECT_EQ(contar(s, homologacao), c.homologacao ? 1u : 0u);
@@ -404,6 +459,88 @@ TEST_F(DANFETest, QuantidadeTotalDeItens)
     DANFE danfe(*vp, {}, emissaoPadrao(), nota);
     // 2 + 1 (KG) + 1 (0.5 UN) + 1 (CX) + 1.
     EXPECT_EQ(danfe.quantidadeTotalItens(), 6);
+}
+
+// Which blocks each layout prints, in order, and what it leaves out.
+TEST_F(DANFETest, LeiautePadraoEChavesDeConfiguracao)
+{
+    struct Caso {
+        const char* nome;
+        const char* arquivo;
+        uint32_t opcoes;
+        std::initializer_list<std::string> emOrdem;
+        std::initializer_list<std::string> ausentes;
+    } casos[] = {
+        {"padrao", kSP, kPadrao,
+         {"CNPJ: ", "12.345.678/0001-95", "N\xE3o permite aproveitamento", "0,0125", "Qtde. total de itens", "85",
+          "Valor total R$", "130,76", "Desconto R$", "-0,98", "Acr\xE9scimos R$", "+5,50", "Valor a Pagar R$", "135,28",
+          "Pagamento Instant\xE2neo (PIX) - Din\xE2mico", "50,00", "Pagamento Instant\xE2neo (PIX) - Est\xE1tico",
+          "Boleto Banc\xE1rio", "Dep\xF3sito Banc\xE1rio", "Transfer\xEAncia banc\xE1ria, Carteira Digital",
+          "Programa de fidelidade, Cashback, Cr\xE9" "dito Virtual", "Cr\xE9" "dito em Loja",
+          "Pagamento Eletr\xF4nico n\xE3o Informado", "Vale-presente da loja", "15,28", "Troco R$", "0,00",
+          "Tributos Totais Incidentes (Lei Federal 12.741/2012) R$", "24,43", "Consulte pela Chave de Acesso em:",
+          "https://www.nfce.fazenda.sp.gov.br/consulta", "3525 1112", "Consulta via leitor de QR Code",
+          "CONSUMIDOR N\xC3O IDENTIFICADO", "Protocolo de autoriza\xE7\xE3o:", "135250001234567"},
+         {"Desconto sobre item", "Acr\xE9scimo sobre item", "CONTING"}},
+        // The same document in the usual layout: item adjustments, none of the manual's own lines.
+        {"sem o leiaute padrao", kSP, 0,
+         {"10,00", "Desconto sobre item", "-0,98", "0,0125", "Acr\xE9scimo sobre item", "Valor a Pagar R$", "135,28",
+          "Vale-presente da loja", "https://www.nfce.fazenda.sp.gov.br/consulta"},
+         {"Valor total R$", "Tributos Totais", "Consulta via leitor", "CONSUMIDOR", "Troco"}},
+        {"emitente pessoa fisica, sem pagamento", kMG, kPadrao,
+         {"CPF: ", "987.654.321-00", "JOAO DA SILVA", "Desconto R$", "-15,00", "Valor a Pagar R$", "0,00",
+          "Sem pagamento", "0,00", "Troco R$", "Consulte pela Chave de Acesso em:", "3125 1198",
+          "CONSUMIDOR-CPF: ", "123.456.789-09"},
+         {"CNPJ:", "Tributos Totais", "Protocolo"}},
+        {"sem a mensagem do ICMS", kPR, ParametrosImpressao::SEM_MENSAGEM_ICMS, {"DANFE NFC-e", "Caixa de Caneta BIC"},
+         {"aproveitamento", "de cr\xE9" "dito de ICMS"}},
+    };
+    for (const Caso& c : casos) {
+        SCOPED_TRACE(c.nome);
+        ParametrosImpressao p;
+        p.opcoesLeiaute = c.opcoes;
+        const std::string s = comandos(lerAmostra(c.arquivo), emissaoPadrao(), {}, p);
+        EXPECT_TRUE(emOrdem(s, c.emOrdem));
+        for (const std::string& a : c.ausentes) EXPECT_EQ(contar(s, a), 0u) << a;
+    }
+    // The manual's layout prefers the document's own consultation address to URL_CONSULTA.
+    TextosConsulta textos;
+    textos.urlConsulta = "http://consulta.exemplo/nfce";
+    definirTextosConsulta(textos);
+    ParametrosImpressao p;
+    p.opcoesLeiaute = kPadrao;
+    EXPECT_EQ(contar(comandos(lerAmostra(kSP), emissaoPadrao(), {}, p), "http://consulta.exemplo/nfce"), 0u);
+    EXPECT_EQ(contar(comandos(lerAmostra(kMG), emissaoPadrao(), {}, p), "http://consulta.exemplo/nfce"), 1u);
+}
+
+// The manual's symbol is at least 25 mm a side in whole modules, measured on the page from its
+// finder patterns; a short text whose symbol today's 22 mm leave under 25 mm shows the difference.
+TEST_F(DANFETest, QRCodeDoLeiautePadraoComAoMenos25mm)
+{
+    const std::string curto = trocar(lerAmostra(kSP), lerAmostra(kSP).substr(lerAmostra(kSP).find("<qrCode>"),
+                                     lerAmostra(kSP).find("</qrCode>") - lerAmostra(kSP).find("<qrCode>")),
+                                     "<qrCode>https://nfce.exemplo/q?p=1");
+    const int minimo = (180 * 250 + 253) / 254;  // 25 mm at 180 dpi, rounded up
+    struct Caso {
+        std::string xml;
+        uint32_t opcoes;
+        bool aoMenos25;
+    } casos[] = {{curto, 0, false}, {curto, kPadrao, true}, {lerAmostra(kMG), kPadrao, true}};
+    for (const Caso& c : casos)
+        for (int largura : {512, 344}) {
+            SCOPED_TRACE(std::to_string(c.opcoes) + " " + std::to_string(largura));
+            ParametrosImpressao p;
+            p.opcoesLeiaute = c.opcoes;
+            const Pagina pagina = capturar(c.xml, largura, emissaoPadrao(), {}, p);
+            const MedidaQRCode m = medirQRCode(pagina);
+            ASSERT_GT(m.modulo, 0);
+            EXPECT_EQ(m.largura, m.altura);
+            EXPECT_EQ(m.largura % m.modulo, 0);
+            EXPECT_EQ(m.largura >= minimo, c.aoMenos25) << m.largura;
+            if (rx457test::commandAvailable("zbarimg")) {
+                EXPECT_FALSE(lerQRCodes(pagina).empty());
+            }
+        }
 }
 
 TEST_F(DANFETest, VerificacaoFalhaAntesDeImprimir)

@@ -95,6 +95,16 @@ TEST(EnderecoQRCode, BaseEDocumentoDoConsumidor)
     EXPECT_EQ(parametrosQRCodeV1(nota, "").substr(0, 15), "chNFe=&nVersao=");
 }
 
+// A bare NFe (no authorised envelope, no infNFeSupl) signs itself: the address carries its digest.
+TEST(EnderecoQRCode, NFeSemEnvelopeLevaODigestDaAssinatura)
+{
+    const NotaFiscalEletronicaSaida nota = lerAmostra("nfce-bare-400-synth-mg-cpf-contingencia-sempag.xml");
+    ASSERT_TRUE(nota.qrCodeTexto.empty());
+    EXPECT_NE(textoQRCode(nota, "000001", "123456", "").find("&digVal=" + textoHexadecimal("Zm9sbG93LXRoZS1kaWdlc3Q9") +
+                                                             "&cIdToken=000001"),
+              std::string::npos);
+}
+
 TEST(EnderecoQRCode, TextoDaNotaTemPrecedencia)
 {
     const NotaFiscalEletronicaSaida nota = lerAmostra("nfce-bare-400-hom-rs-detpag-qrv2.xml");
@@ -110,6 +120,11 @@ TEST(EnderecoQRCode, LadoDoSimbolo)
     EXPECT_EQ(ladoSimboloQRCode(180, 31), 155);
     EXPECT_EQ(ladoSimboloQRCode(180, 33), 165);
     EXPECT_EQ(ladoSimboloQRCode(203, 57), 228);
+    // A minimum of 25 mm: 177.2 dots at 180 dpi round up to 178, 199.8 at 203 dpi to 200.
+    EXPECT_EQ(ladoSimboloQRCode(180, 0, 25), 178);
+    EXPECT_EQ(ladoSimboloQRCode(180, 25, 25), 200);
+    EXPECT_EQ(ladoSimboloQRCode(203, 25, 25), 200);
+    EXPECT_EQ(ladoSimboloQRCode(203, 29, 25), 203);
     EXPECT_TRUE(gerarSimboloQRCode("", 180).vazio());
 }
 

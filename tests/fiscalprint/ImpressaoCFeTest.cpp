@@ -30,6 +30,8 @@ const char* const kVenda7 = "cfe-sale-hom-1item-layout-v007.xml";
 const char* const kVenda8 = "cfe-sale-hom-1item-v008.xml";
 const char* const kCanc6 = "cfe-cancel-hom-v006.xml";
 const char* const kCanc7 = "cfe-cancel-hom-v007.xml";
+// Synthetic SP sale: vItem12741 on every item but no vCFeLei12741, comments between items and payments.
+const char* const kVendaSP = "cfe-sale-synth-sp-4items-comments-nolei12741.xml";
 
 bool ehCancelamento(const std::string& xml) { return xml.find("<CFeCanc") != std::string::npos; }
 
@@ -126,7 +128,7 @@ TEST_F(ImpressaoCFeTest, PaginasIguaisAsDeReferencia) {
         const char* arquivo;
         const char* nome;
     } casos[] = {{kVenda6, "venda-v006"}, {kVenda7, "venda-v007"}, {kVenda8, "venda-v008"},
-                 {kCanc6, "cancelamento-v006"}, {kCanc7, "cancelamento-v007"}};
+                 {kCanc6, "cancelamento-v006"}, {kCanc7, "cancelamento-v007"}, {kVendaSP, "venda-sp-hoje"}};
     TempDir dir;
     for (const Caso& c : casos)
         for (int largura : {512, 344}) {
@@ -220,6 +222,7 @@ TEST_F(ImpressaoCFeTest, ConteudoDoBlocoDependeDoDocumento) {
         std::string xml;
         std::vector<std::string> presentes;
         std::vector<std::string> ausentes;
+        uint32_t opcoes = 0;
     };
     const std::string base = lerAmostra(kVenda8);
     const std::string identificado = trocar(base, "<dest></dest>", "<dest><CPF>12345678901</CPF><xNome>Fulano</xNome></dest>");
@@ -239,10 +242,19 @@ TEST_F(ImpressaoCFeTest, ConteudoDoBlocoDependeDoDocumento) {
          trocar(trocar(base, "<vCFe>3.40</vCFe>", "<vCFe>3.00</vCFe>"), "</ICMSTot>",
                 "</ICMSTot><DescAcrEntr><vDescSubtot>0.40</vDescSubtot></DescAcrEntr>"),
          {"Total bruto de itens ", "Desconto sobre subtotal", "-0,40"}, {"Acr\xE9scimo sobre subtotal"}},
+        // Items with vItem12741 and no vCFeLei12741: the footer adds the items up; all four items are
+        // there despite the comments between them, and so is the PIX payment after a comment.
+        {"tributos so nos itens", lerAmostra(kVendaSP),
+         {"PAO DE FORMA", "(conforme Lei Fed. 12.741/2012) R$ 7,43", "Pagamento Instant\xE2neo (PIX) - Din\xE2mico"},
+         {"R$ 0,00"}},
+        {"VALOR_TRIBUTOS desligado", lerAmostra(kVendaSP), {"(VL TR R$)*|VL ITEM R$", "(3,10)"},
+         {"Valor aproximado dos tributos"}, ParametrosImpressao::SEM_RODAPE_TRIBUTOS},
     };
     for (const Caso& c : casos) {
         SCOPED_TRACE(c.nome);
-        const std::string bytes = comandos(c.xml);
+        ParametrosImpressao p;
+        p.opcoesLeiaute = c.opcoes;
+        const std::string bytes = comandos(c.xml, p);
         for (const std::string& t : c.presentes) EXPECT_NE(bytes.find(t), std::string::npos) << t;
         for (const std::string& t : c.ausentes) EXPECT_EQ(bytes.find(t), std::string::npos) << t;
     }
