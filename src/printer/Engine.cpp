@@ -213,7 +213,7 @@ bool Engine::aguardarProgresso(const std::function<bool()>& pronto, int ms, bool
         if (agoraMs() >= limite) {
             if (desistencia && !desistiu_.exchange(true)) {
                 trava.unlock();
-                UART::relatarDiagnostico("RX457: a impressora nao aceitou dados em " + std::to_string(ms) +
+                UART::relatarDiagnostico("RX457: a impressora não aceitou dados em " + std::to_string(ms) +
                                          " ms; a espera foi abandonada");
             }
             return false;
@@ -1293,7 +1293,7 @@ void Engine::concluirBanda() {
 void Engine::descartarBanda() {
     if (banda_.linhas > 0)
         UART::relatarDiagnostico("RX457: " + std::to_string(banda_.linhas) +
-                                 " linhas descartadas: a impressora nao as aceitou");
+                                 " linhas descartadas: a impressora não as aceitou");
     concluirBanda();
 }
 

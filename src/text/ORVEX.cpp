@@ -83,11 +83,11 @@ Driver& ORVEX::obterDriver() {
         }
         return *driver;
     }
-    if (!fabrica_) throw std::logic_error("sessao sem fabrica de driver");
+    if (!fabrica_) throw std::logic_error("sessão sem fábrica de driver");
     // A network printer is reached over TCP; any other setting keeps the configured port.
     const bool rede = configuracao.metodoDeComunicacao == ETHERNET && !configuracao.ipEPorta.empty();
     std::unique_ptr<Driver> novo = fabrica_(rede ? "tcp://" + configuracao.ipEPorta : configuracao.porta);
-    if (!novo) throw std::runtime_error("impressora nao pode ser criada");
+    if (!novo) throw std::runtime_error("impressora não pode ser criada");
     driver = std::move(novo);
     conexoesVistas_ = driver->conexoesRealizadas();
     if (!rede) seguirPorta();

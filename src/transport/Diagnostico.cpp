@@ -41,12 +41,12 @@ void relatarDiagnostico(const std::string& texto) noexcept {
 std::string textoFalhaAbertura(const std::string& porta, const std::string& caminho, int erro) {
     std::string texto = "RX457: a porta '" + porta + "'";
     if (!caminho.empty() && caminho != porta) texto += " (" + caminho + ")";
-    texto += " nao pode ser aberta: ";
+    texto += " não pode ser aberta: ";
     texto += std::strerror(erro);
     if (erro == EACCES || erro == EPERM) {
         const std::string grupo = grupoDoDispositivo(caminho.empty() ? porta : caminho);
-        texto += "; o usuario precisa pertencer ao grupo '" + grupo + "' (por exemplo: usermod -a -G " + grupo +
-                 " <usuario>, e entrar de novo)";
+        texto += "; o usuário precisa pertencer ao grupo '" + grupo + "' (por exemplo: usermod -a -G " + grupo +
+                 " <usuário>, e entrar de novo)";
     }
     return texto;
 }
