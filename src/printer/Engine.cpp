@@ -905,6 +905,14 @@ void Engine::encaminharAposImpressao(const std::function<void(Driver&)>& comando
 void Engine::enfileirarComando(const std::function<void(Driver&)>& comando) {
     std::string bytes;
     {
+        codificacoes_.fetch_add(1, std::memory_order_acq_rel);
+        struct Fim {
+            Engine& e;
+            ~Fim() {
+                e.codificacoes_.fetch_sub(1, std::memory_order_acq_rel);
+                e.sinalizar();
+            }
+        } fim{*this};
         // Encoded by the downstream printer, captured through its job buffer.
         std::lock_guard<std::mutex> trava(mutexDispositivo_);
         Driver& d = *impressoraDestino;
@@ -1239,6 +1247,19 @@ std::unique_lock<std::mutex> Engine::tomarDispositivo() {
 
 bool Engine::enviarBanda(int ms) {
     Driver& d = *impressoraDestino;
+    {
+        // The device mutex is not fair: slice after slice this thread would take it back at once and
+        // a caller could wait for minutes on a stalled printer. A caller that only encodes a command
+        // goes first, and so does one waiting for the link while this band is not half sent (its
+        // command cannot land inside the raster; a caller waits for a half-sent band to end).
+        std::unique_lock<std::mutex> sinal(mutexSinal_);
+        cvSinal_.wait(sinal, [this] {
+            return parar_.load(std::memory_order_acquire) ||
+                   (codificacoes_.load(std::memory_order_acquire) == 0 &&
+                    (bandaParcial_.load(std::memory_order_acquire) ||
+                     pedidosDispositivo_.load(std::memory_order_acquire) == 0));
+        });
+    }
     std::unique_lock<std::mutex> trava(mutexDispositivo_);
     if (!garantirLink()) {
         bandaParcial_.store(false, std::memory_order_release);

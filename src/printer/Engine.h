@@ -411,7 +411,8 @@ private:
     std::deque<ComandoPendente> fila_;
     std::atomic<int> comandosPendentes_{0};
     std::atomic<bool> bandaParcial_{false};
-    std::atomic<int> pedidosDispositivo_{0};
+    std::atomic<int> pedidosDispositivo_{0};   // callers waiting in tomarDispositivo
+    std::atomic<int> codificacoes_{0};         // callers encoding a queued command (no I/O)
     std::atomic<int64_t> ultimoProgressoMs_{0};
     std::atomic<bool> linkCaido_{false};
     std::atomic<bool> desistiu_{false};
