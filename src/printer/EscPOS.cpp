@@ -1,6 +1,7 @@
 #include "printer/EscPOS.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 
 #include "transport/UART.h"
@@ -347,12 +348,25 @@ std::string EscPOS::consultar(std::string_view comando, int ms, int maximo) {
     if (link->escrever(comando.data(), comando.size()) < static_cast<int>(comando.size())) return resposta;
     maximo = std::min(maximo, 255);
     if (maximo <= 0) return resposta;
+    // A reply is complete once it fills `maximo` or, after its first byte, the link stays quiet for
+    // kSilencioRespostaMs: a printer sends its answer back to back (a byte takes about 1 ms even at
+    // 9600 bit/s, and USB delivers in 1 ms frames), so 3 ms of silence means it has said all.
+    // Waiting for the first byte, and the whole exchange, keep the time limit ms.
+    constexpr int kSilencioRespostaMs = 3;
+    using Relogio = std::chrono::steady_clock;
+    const auto prazo = Relogio::now() + std::chrono::milliseconds(std::max(ms, 0));
     uint8_t buffer[255];
-    const int tentativas = std::max(ms, 0) / 10 + 1;
-    for (int i = 0; i < tentativas && static_cast<int>(resposta.size()) < maximo; ++i) {
-        int lidos = link->lerComTimeout(buffer, static_cast<size_t>(maximo) - resposta.size(), 10);
+    while (static_cast<int>(resposta.size()) < maximo) {
+        const auto resta = std::chrono::duration_cast<std::chrono::milliseconds>(prazo - Relogio::now()).count();
+        if (resta <= 0 && !resposta.empty()) break;
+        const int espera = resposta.empty() ? static_cast<int>(std::max<int64_t>(resta, 0))
+                                            : static_cast<int>(std::min<int64_t>(resta, kSilencioRespostaMs));
+        const int lidos = link->lerDisponivel(buffer, static_cast<size_t>(maximo) - resposta.size(), espera);
         if (lidos < 0) break;
-        if (lidos == 0 && !resposta.empty()) break;
+        if (lidos == 0) {
+            if (!resposta.empty() || resta <= 0) break;
+            continue;  // a wake-up without data before the time limit
+        }
         resposta.append(reinterpret_cast<const char*>(buffer), static_cast<size_t>(lidos));
     }
     return resposta;

@@ -181,6 +181,17 @@ int Base::escreverComTimeout(const void* dados, size_t n, int ms) {
     return static_cast<int>(total);
 }
 
+int Base::lerDisponivel(void* buffer, size_t n, int ms) {
+    if (!buffer || n == 0) return 0;
+    const int lido = ler(buffer, n);
+    if (lido != 0) return lido;
+    // One wait in poll; a device that hung up, or signals readiness yet yields nothing, ends it.
+    const int pronto = aguardarDispositivo(POLLIN, std::max(ms, 0));
+    if (pronto < 0) return -1;
+    if (pronto == 0) return 0;
+    return ler(buffer, n);
+}
+
 int Base::lerComTimeout(void* buffer, size_t n, int ms) {
     if (!buffer || n == 0) return 0;
     auto* p = static_cast<uint8_t*>(buffer);

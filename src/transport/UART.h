@@ -70,6 +70,9 @@ public:
     virtual int escreverComTimeout(const void* dados, size_t n, int ms);
     // Reads until n bytes are in or ms milliseconds passed; returns the bytes read.
     virtual int lerComTimeout(void* buffer, size_t n, int ms);
+    // Reads what the device holds, waiting at most ms for the first byte; returns the bytes read
+    // (0 when nothing came in time) or -1 on an I/O error or a hang-up.
+    int lerDisponivel(void* buffer, size_t n, int ms);
 
     // True after an error or hang-up that means the device is gone; abrir clears it. The link keeps
     // its descriptor until closed, so that its owner decides when to reconnect.
