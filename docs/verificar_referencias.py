@@ -101,19 +101,20 @@ class ReferenciaConfiguracao(unittest.TestCase):
         for (secao, chave), l in self.doc.items():
             if l[5] != "não":
                 continue
+            antes, depois = ("0", "1") if l[2] == "booleano" else ("a", "b")
             with self.subTest(chave=chave):
                 with open("CONVERSOR.ini", encoding="latin-1") as f:
                     texto = f.read()
                 self.assertNotIn(f" {chave} =", texto)
-                texto = texto.replace(f"[{secao}]\n", f"[{secao}]\n   {chave} = a\n", 1)
+                texto = texto.replace(f"[{secao}]\n", f"[{secao}]\n   {chave} = {antes}\n", 1)
                 with open("CONVERSOR.ini", "w", encoding="latin-1") as f:
                     f.write(texto)
                 # Only a declared key can be changed: an unknown one is "not found" (1).
-                self.assertEqual(alterar(secao, chave, "b"), 0)
+                self.assertEqual(alterar(secao, chave, depois), 0)
                 with open("CONVERSOR.ini", encoding="latin-1") as f:
                     texto = f.read()
                 with open("CONVERSOR.ini", "w", encoding="latin-1") as f:
-                    f.write(texto.replace(f"   {chave} = b\n", ""))
+                    f.write(texto.replace(f"   {chave} = {depois}\n", ""))
 
     def test_valores_aceitos_e_recusados(self):
         for (secao, chave), l in self.doc.items():

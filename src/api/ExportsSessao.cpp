@@ -43,7 +43,10 @@ RX457_API int VEX_AlterarParametroConfiguracaoVEX(const char* secao, const char*
         Trava trava(s.mutex);
         if (!secao || !chave || !valor) return 3;
         const std::string nome = s.normalizarSecao(secao);
-        if (s.configuracao.alterarValor(nome.c_str(), chave, valor)) return 0;
+        if (s.configuracao.alterarValor(nome.c_str(), chave, valor)) {
+            s.aplicarAoDriver();
+            return 0;
+        }
         return s.configuracao.existeChave(nome.c_str(), chave) ? 10 : 1;
     });
 }

@@ -42,6 +42,8 @@ void INIFile<ORDAL_VEX::ParametrosDoArquivoInicializacao>::tabela() {
     chave("SIMBOLO_MOEDA", simboloMoeda, "R$", R);
     chave("MOEDA_SINGULAR", moedaSingular, "REAL", R);
     chave("MOEDA_PLURAL", moedaPlural, "REAIS", R);
+    // Optional: never appended, so files written before it stay as they were.
+    chave("COMPACTAR_RASTER", compactarRaster, false, false);
 
     // A change, or a save of one key, skips every other key, so the fallback only applies to full passes.
     const bool completo = passeCompleto();

@@ -41,6 +41,7 @@ struct ParametrosDoArquivoInicializacao : OpcoesDeLeiaute {
     bool verificarCalculosXML = false;
     bool reconhecerPipeComoNovaLinha = false;
     int timeout = 30000;
+    bool compactarRaster = false;
     int espacamentoXML = 4;
     std::string simboloMoeda = "R$";
     std::string moedaSingular = "REAL";

@@ -292,6 +292,9 @@ public:
     // Longest time (ms) an operation waits on a printer that makes no progress; values <= 0 restore
     // the default of 30000. The link's blocking writes follow it.
     virtual void definirTempoLimite(int ms);
+    // Compact raster output (a renderer's option; printers that encode directly ignore it): blank
+    // dot lines go out as paper feeds and bands are trimmed to the columns holding ink.
+    virtual void definirCompactacaoRaster(bool) {}
     // Connections made so far, the first included: a change may mean the printer is on another port.
     virtual unsigned conexoesRealizadas() const;
 

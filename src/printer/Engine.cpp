@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <ostream>
@@ -17,6 +18,8 @@ using Relogio = std::chrono::steady_clock;
 
 constexpr int kPassoAvanco = 24;
 constexpr int kLinhasPorRaster = 512;
+// Most dots one feed command advances.
+constexpr int kAvancoMaximoComando = 255;
 // Longest time the output thread holds the link in one write: a stop request or a query waiting
 // between bands is served at least this often.
 constexpr int kFatiaEnvioMs = 200;
@@ -201,6 +204,13 @@ void Engine::registrarProgresso() {
 
 bool Engine::aguardarProgresso(const std::function<bool()>& pronto, int ms, bool desistirSeCaido, bool desistencia) {
     const int64_t inicio = agoraMs();
+    // A caller waiting on the output means the burst is complete: the start-up delay ends.
+    esperasSaida_.fetch_add(1, std::memory_order_acq_rel);
+    sinalizar();
+    struct Espera {
+        std::atomic<int>& n;
+        ~Espera() { n.fetch_sub(1, std::memory_order_acq_rel); }
+    } espera{esperasSaida_};
     std::unique_lock<std::mutex> trava(mutexSinal_);
     for (;;) {
         if (pronto()) return true;
@@ -913,16 +923,8 @@ void Engine::enfileirarComando(const std::function<void(Driver&)>& comando) {
                 e.sinalizar();
             }
         } fim{*this};
-        // Encoded by the downstream printer, captured through its job buffer.
         std::lock_guard<std::mutex> trava(mutexDispositivo_);
-        Driver& d = *impressoraDestino;
-        const std::string trabalhoAnterior = d.trabalho;
-        const auto saidaAnterior = d.saida;
-        d.iniciarTrabalho();
-        comando(d);
-        bytes = d.obterTrabalho();
-        d.trabalho = trabalhoAnterior;
-        d.saida = saidaAnterior;
+        bytes = codificarNoDestino(comando);
     }
     if (bytes.empty()) return;
     {
@@ -1100,6 +1102,15 @@ void Engine::dormirSaida(int ms) {
     cvSinal_.wait_for(trava, std::chrono::milliseconds(ms), [this] { return parar_.load(std::memory_order_acquire); });
 }
 
+void Engine::aguardarRajada(int ms) {
+    std::unique_lock<std::mutex> trava(mutexSinal_);
+    cvSinal_.wait_for(trava, std::chrono::milliseconds(ms), [this] {
+        return parar_.load(std::memory_order_acquire) || esperasSaida_.load(std::memory_order_acquire) > 0 ||
+               pedidosDispositivo_.load(std::memory_order_acquire) > 0 ||
+               comandosPendentes_.load(std::memory_order_acquire) > 0 || linhasPendentesSaida() >= kLinhasPorRaster;
+    });
+}
+
 void Engine::esperarTrabalho() {
     // New lines, a queued command, a caller done with the link, or a stop: each bumps sinais_.
     std::unique_lock<std::mutex> trava(mutexSinal_);
@@ -1129,7 +1140,7 @@ void Engine::saidaImpressora(int n) {
             ocioso_ = false;
             const int atraso = atrasoInicial.load(std::memory_order_relaxed);
             if (atraso > 0) {
-                dormirSaida(atraso);
+                aguardarRajada(atraso);
                 return;
             }
         }
@@ -1153,50 +1164,167 @@ bool Engine::prepararBanda(int n) {
         // A band never runs past a queued command's place.
         if (!fila_.empty()) n = std::min(n, fila_.front().antes);
     }
-    n = std::min(n, kLinhasPorRaster);
     if (n <= 0) return false;
+    if (compactar_.load(std::memory_order_relaxed)) {
+        prepararBandaCompacta(n);
+        return true;
+    }
+    n = std::min(n, kLinhasPorRaster);
     std::string bytes;
     {
         std::lock_guard<std::mutex> trava(mutexDispositivo_);
-        bytes = cabecalhoRaster(n);
+        bytes = cabecalhoRaster(n, 0, bytesLinha_);
     }
     const size_t cabecalho = bytes.size();
     const size_t dados = static_cast<size_t>(n) * bytesLinha_;
     bytes.resize(cabecalho + dados);
     const uint8_t* origem = linhaPtr(linhaLeitura_.load(std::memory_order_relaxed));  // never crosses the end
     for (size_t i = 0; i < dados; ++i) bytes[cabecalho + i] = static_cast<char>(kInverter.v[origem[i]]);
-    banda_ = Banda{std::move(bytes), 0, n, 0, true};
-    banda_.cabecalho = cabecalho;
+    banda_ = Banda{std::move(bytes), 0, n, 0, true, cabecalho, bytesLinha_};
     return true;
 }
 
-std::string Engine::cabecalhoRaster(int linhas) {
-    // The raster command as the downstream printer encodes it, captured through its job buffer.
+namespace {
+
+// First and last byte holding ink in a dot line; false for a blank line.
+bool extensaoTinta(const uint8_t* linha, int bytes, int& primeiro, int& ultimo) {
+    int a = 0;
+    while (a < bytes && linha[a] == 0) ++a;
+    if (a == bytes) return false;
+    int b = bytes - 1;
+    while (linha[b] == 0) --b;
+    primeiro = a;
+    ultimo = b;
+    return true;
+}
+
+// Bytes around the rows of a trimmed band: position (4) and raster header (8), plus the margin set
+// and restored (4 + 4) when the band does not start at the left edge. A feed costs 3 per 255 dots.
+constexpr int kCustoBanda = 12;
+constexpr int kCustoMargem = 8;
+constexpr int kCustoAvanco = 3;
+// Lines looked ahead when choosing where a band ends: a few text lines. A taller uniform image is
+// sent in several bands at a cost of 12 to 20 bytes each.
+constexpr int kJanelaCompactacao = 128;
+
+}  // namespace
+
+void Engine::prepararBandaCompacta(int n) {
+    const uint8_t* origem = linhaPtr(linhaLeitura_.load(std::memory_order_relaxed));  // never crosses the end
+    auto linha = [&](int i) { return origem + static_cast<size_t>(i) * bytesLinha_; };
+    int primeiro = 0, ultimo = 0;
+    int brancas = 0;
+    while (brancas < n && !extensaoTinta(linha(brancas), bytesLinha_, primeiro, ultimo)) ++brancas;
+    if (brancas > 0) {
+        std::string bytes;
+        {
+            std::lock_guard<std::mutex> trava(mutexDispositivo_);
+            bytes = codificarNoDestino([brancas](Driver& d) { d.avancarPapel(brancas); });
+        }
+        banda_ = Banda{std::move(bytes), 0, brancas, 0, true};
+        banda_.avanco = brancas;
+        return;
+    }
+    // The band that starts the cheapest cover of the lines ahead, each covered by trimmed bands or
+    // feeds: custo[i] is the least cost of lines i.. to the end of the window.
+    const int janela = std::min(n, kJanelaCompactacao);
+    int inicio[kJanelaCompactacao], fim[kJanelaCompactacao], custo[kJanelaCompactacao + 1];
+    for (int i = 0; i < janela; ++i)
+        if (!extensaoTinta(linha(i), bytesLinha_, inicio[i], fim[i])) inicio[i] = fim[i] = -1;
+    struct Escolha {
+        int custo, linhas, coluna, ultima;
+    };
+    auto melhorBanda = [&](int i) {
+        Escolha e{INT32_MAX, 0, 0, 0};
+        int a = INT32_MAX, b = -1;
+        for (int j = i + 1; j <= janela; ++j) {
+            if (fim[j - 1] >= 0) {
+                a = std::min(a, inicio[j - 1]);
+                b = std::max(b, fim[j - 1]);
+            }
+            if (b < 0) continue;
+            const int c = (j - i) * (b - a + 1) + kCustoBanda + (a > 0 ? kCustoMargem : 0) + custo[j];
+            if (c < e.custo) e = Escolha{c, j - i, a, b};
+        }
+        return e;
+    };
+    custo[janela] = 0;
+    for (int i = janela - 1; i > 0; --i) {
+        int c = melhorBanda(i).custo;
+        if (fim[i] < 0) {
+            int j = i;
+            while (j < janela && fim[j] < 0) ++j;
+            c = std::min(c, kCustoAvanco * ((j - i + kAvancoMaximoComando - 1) / kAvancoMaximoComando) + custo[j]);
+        }
+        custo[i] = c;
+    }
+    const Escolha e = melhorBanda(0);
+    const int linhas = e.linhas, coluna = e.coluna, largura = e.ultima - e.coluna + 1;
+    std::string bytes, rodape;
+    {
+        std::lock_guard<std::mutex> trava(mutexDispositivo_);
+        bytes = cabecalhoRaster(linhas, coluna, largura);
+        rodape = rodapeRaster(coluna);
+    }
+    const size_t cabecalho = bytes.size();
+    bytes.resize(cabecalho + static_cast<size_t>(linhas) * largura);
+    char* destino = bytes.data() + cabecalho;
+    for (int i = 0; i < linhas; ++i) {
+        const uint8_t* p = linha(i) + coluna;
+        for (int b = 0; b < largura; ++b) *destino++ = static_cast<char>(kInverter.v[p[b]]);
+    }
+    bytes += rodape;
+    banda_ = Banda{std::move(bytes), 0, linhas, 0, true, cabecalho, largura, coluna};
+}
+
+std::string Engine::codificarNoDestino(const std::function<void(Driver&)>& comando) {
     Driver& d = *impressoraDestino;
     const std::string trabalhoAnterior = d.trabalho;
     const auto saidaAnterior = d.saida;
     d.iniciarTrabalho();
-    d.posicaoHorizontalAbsoluta(0);
-    d.cabecalhoImagemRaster(0, bytesLinha_ * 8, linhas);
+    comando(d);
     std::string bytes = d.obterTrabalho();
     d.trabalho = trabalhoAnterior;
     d.saida = saidaAnterior;
     return bytes;
 }
 
+std::string Engine::cabecalhoRaster(int linhas, int coluna, int largura) {
+    return codificarNoDestino([&](Driver& d) {
+        // The margin places a trimmed band; every printer honours it for a raster image.
+        if (coluna > 0) d.margemEsquerda(coluna * 8);
+        d.posicaoHorizontalAbsoluta(0);
+        d.cabecalhoImagemRaster(0, largura * 8, linhas);
+    });
+}
+
+std::string Engine::rodapeRaster(int coluna) {
+    if (coluna <= 0) return {};
+    return codificarNoDestino([](Driver& d) { d.margemEsquerda(0); });
+}
+
 void Engine::retomarBanda() {
     // The printer reached again starts with no command half-read (switched off and on, another
-    // port, a new connection): the rows it fully got are not sent again; the rest goes as a new
-    // raster command. A command band is short: it goes again whole.
-    if (banda_.linhas > 0 && banda_.enviados > banda_.cabecalho) {
-        const size_t linhaBytes = static_cast<size_t>(bytesLinha_);
-        const size_t feitas = (banda_.enviados - banda_.cabecalho) / linhaBytes;
-        const size_t total = (banda_.bytes.size() - banda_.cabecalho) / linhaBytes;
-        std::string novo = cabecalhoRaster(static_cast<int>(total - feitas));
+    // port, a new connection): what it fully got is not sent again. Rows left go as a new raster
+    // command, dots left of a feed as a new feed; a command band is short: it goes again whole.
+    if (banda_.avanco > 0) {
+        const std::string um = codificarNoDestino([](Driver& d) { d.avancarPapel(kAvancoMaximoComando); });
+        const int comandos = um.empty() ? 0 : static_cast<int>(banda_.enviados / um.size());
+        const int feitos = std::min(banda_.avanco, kAvancoMaximoComando * comandos);
+        banda_.avanco -= feitos;
+        banda_.bytes = codificarNoDestino([this](Driver& d) { d.avancarPapel(banda_.avanco); });
+    } else if (banda_.larguraLinha > 0 && banda_.enviados > banda_.cabecalho) {
+        const size_t largura = static_cast<size_t>(banda_.larguraLinha);
+        const size_t total = static_cast<size_t>(banda_.linhas);
+        const size_t feitas = std::min(total, (banda_.enviados - banda_.cabecalho) / largura);
+        std::string novo;
+        if (feitas < total) novo = cabecalhoRaster(static_cast<int>(total - feitas), banda_.coluna, banda_.larguraLinha);
         const size_t cabecalho = novo.size();
-        novo.append(banda_.bytes, banda_.cabecalho + feitas * linhaBytes, std::string::npos);
+        novo.append(banda_.bytes, banda_.cabecalho + feitas * largura, std::string::npos);
         banda_.bytes = std::move(novo);
         banda_.cabecalho = cabecalho;
+        // Only the margin's restoration left: it goes again whole.
+        if (feitas == total) banda_.larguraLinha = 0;
     }
     banda_.enviados = 0;
 }

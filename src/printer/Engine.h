@@ -124,6 +124,8 @@ public:
     std::string nomePorta() const override;
     // Also applied to the downstream printer and its link.
     void definirTempoLimite(int ms) override;
+    // Takes effect from the next band.
+    void definirCompactacaoRaster(bool ligada) override { compactar_.store(ligada, std::memory_order_relaxed); }
     unsigned conexoesRealizadas() const override;
 
     void preencherRetangulo(int x0, int y0, int x1, int y1, int padrao) override;
@@ -184,7 +186,8 @@ public:
     const std::string& macroGravada() const { return macro_; }
     // Finished lines not yet passed on by the output thread.
     int linhasPendentesSaida() const;
-    // Start-up delay after an idle period before sending (ms).
+    // After an idle period, longest wait for a burst of lines to gather before the first band (ms).
+    // It ends early once a caller waits for the output or a full band is ready.
     std::atomic<int> atrasoInicial{10};
 
     // Longest macro recording; further bytes are dropped until the recording ends.
@@ -250,18 +253,26 @@ private:
     void enviarLinhasImpressora(int n);
     // Sleeps up to ms, cut short by a stop request.
     void dormirSaida(int ms);
+    // The start-up delay: up to ms, cut short once the burst is known to be complete (a caller
+    // waits on the output, a full band or a command is ready) or by a stop request.
+    void aguardarRajada(int ms);
     // Waits until every finished line and queued command was accepted by the link, following its
     // progress: false after ms without progress or when the link is known to be down.
     bool aguardarSaida(int ms);
 
     // --- output bands and waiting on progress ---
+    // What one band is: raster rows (header, rows, trailer), a paper feed standing for blank
+    // lines, or a queued command.
     struct Banda {
-        std::string bytes;   // the raster command and its rows, or a queued command
-        size_t enviados = 0; // bytes the link accepted on connection `conexao`
-        int linhas = 0;      // ring lines the band carries (0 for a command)
+        std::string bytes;
+        size_t enviados = 0;   // bytes the link accepted on connection `conexao`
+        int linhas = 0;        // ring lines the band carries (0 for a command)
         unsigned conexao = 0;
         bool ativa = false;
-        size_t cabecalho = 0;  // bytes of the raster command before the rows
+        size_t cabecalho = 0;  // bytes before the rows
+        int larguraLinha = 0;  // bytes per row; 0 when the band carries no rows
+        int coluna = 0;        // first byte column of the rows (left margin / 8)
+        int avanco = 0;        // dots of a feed band; 0 otherwise
     };
     struct ComandoPendente {
         int antes = 0;       // finished lines still to be sent before it
@@ -270,8 +281,15 @@ private:
     bool comandoDevido();
     // Takes a due command, or encodes the next n lines (at most 512) as a band.
     bool prepararBanda(int n);
-    // With mutexDispositivo_ held: the commands that start a raster band of that many lines.
-    std::string cabecalhoRaster(int linhas);
+    // The same with compaction: a blank run becomes a feed, ink lines a band trimmed to their columns.
+    void prepararBandaCompacta(int n);
+    // With mutexDispositivo_ held: bytes the downstream printer encodes for `comando`, captured
+    // through its job buffer.
+    std::string codificarNoDestino(const std::function<void(Driver&)>& comando);
+    // With mutexDispositivo_ held: the commands that start a raster band of `linhas` rows of
+    // `largura` bytes placed at byte column `coluna`, and those that restore the margin after it.
+    std::string cabecalhoRaster(int linhas, int coluna, int largura);
+    std::string rodapeRaster(int coluna);
     // With mutexDispositivo_ held: prepares a band cut short by a lost link for the new link.
     void retomarBanda();
     // Sends what the link takes of the band within ms; false when the link is down.
@@ -412,6 +430,8 @@ private:
     std::atomic<int> comandosPendentes_{0};
     std::atomic<bool> bandaParcial_{false};
     std::atomic<int> pedidosDispositivo_{0};   // callers waiting in tomarDispositivo
+    std::atomic<int> esperasSaida_{0};         // callers waiting on the output thread's progress
+    std::atomic<bool> compactar_{false};
     std::atomic<int> codificacoes_{0};         // callers encoding a queued command (no I/O)
     std::atomic<int64_t> ultimoProgressoMs_{0};
     std::atomic<bool> linkCaido_{false};

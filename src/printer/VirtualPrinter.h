@@ -46,6 +46,7 @@ public:
     int codigoPorta() const override { return motor.motor().codigoPorta(); }
     std::string nomePorta() const override { return motor.motor().nomePorta(); }
     void definirTempoLimite(int ms) override { motor.motor().definirTempoLimite(ms); }
+    void definirCompactacaoRaster(bool ligada) override { motor.motor().definirCompactacaoRaster(ligada); }
     unsigned conexoesRealizadas() const override { return motor.motor().conexoesRealizadas(); }
 
     // The printer has finished only when the ring has drained too.

@@ -62,7 +62,13 @@ void ORVEX::repassarConfiguracao() {
     textos.wsConsultaQRCode = configuracao.wsConsultaQRCode;
     textos.urlConsulta = configuracao.urlConsulta;
     Ordal::DocumentoFiscal::definirTextosConsulta(textos);
-    if (driver) driver->definirTempoLimite(configuracao.timeout);
+    aplicarAoDriver();
+}
+
+void ORVEX::aplicarAoDriver() {
+    if (!driver) return;
+    driver->definirTempoLimite(configuracao.timeout);
+    driver->definirCompactacaoRaster(configuracao.compactarRaster);
 }
 
 std::string ORVEX::normalizarSecao(const char* secao) {
@@ -91,7 +97,7 @@ Driver& ORVEX::obterDriver() {
     driver = std::move(novo);
     conexoesVistas_ = driver->conexoesRealizadas();
     if (!rede) seguirPorta();
-    driver->definirTempoLimite(configuracao.timeout);
+    aplicarAoDriver();
     larguraMaximaPontos_ = driver->larguraPontos();
     driver->selecionarFonte(fonte);
     aplicarLarguraBobina();

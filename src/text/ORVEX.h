@@ -128,6 +128,9 @@ public:
     int32_t modoPadrao = 0;
     int32_t fontePadrao = 1;
 
+    // Hands the driver the settings it keeps (time limit, compact raster); nothing without a driver.
+    void aplicarAoDriver();
+
 private:
     void repassarConfiguracao();
     // Rewrites PORTA when the driver reached the printer on another port than the configured one.

@@ -33,6 +33,7 @@ TEST(Parametros, NoFileLeavesDefaults) {
     Configuracao c(dir.file("CONVERSOR.ini"));
     EXPECT_EQ(c.larguraBobina, 80);
     EXPECT_EQ(c.timeout, 30000);
+    EXPECT_FALSE(c.compactarRaster);
     EXPECT_TRUE(c.satForcarQuebraLinha);
     EXPECT_FALSE(c.nfceForcarQuebraLinha);
     EXPECT_EQ(c.colunasTextoCabecalho, 40);

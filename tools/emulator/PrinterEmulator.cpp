@@ -129,6 +129,7 @@ struct PrinterEmulator::Impl : EscPosSink {
     // Page and events.
     std::vector<std::vector<uint8_t>> rows;   // MSB = leftmost dot; shorter rows are white beyond
     int width = 0;
+    int paperWidth = 0;
     size_t pageBytes = 0;
     int cutsFull = 0, cutsPartial = 0, drawer = 0;
     std::deque<std::string> eventLog;
@@ -485,9 +486,12 @@ struct PrinterEmulator::Impl : EscPosSink {
         return ::symlink(slavePath.c_str(), alias.c_str()) == 0;
     }
 
+    int pageWidth() const { return rows.empty() ? width : std::max(width, paperWidth); }
+
     std::vector<uint8_t> bmp() const
     {
         std::vector<uint8_t> v;
+        const int width = pageWidth();
         if (width <= 0 || rows.empty()) return v;
         const size_t stride = size_t((width + 31) / 32) * 4;
         const size_t image = stride * rows.size();
@@ -765,7 +769,13 @@ int64_t PrinterEmulator::millisSinceLastByte() const
 int PrinterEmulator::pageWidth() const
 {
     std::lock_guard<std::mutex> lk(impl_->m);
-    return impl_->width;
+    return impl_->pageWidth();
+}
+
+void PrinterEmulator::setPaperWidth(int dots)
+{
+    std::lock_guard<std::mutex> lk(impl_->m);
+    impl_->paperWidth = std::clamp(dots, 0, kMaxRowDots);
 }
 
 int PrinterEmulator::pageHeight() const

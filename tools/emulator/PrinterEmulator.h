@@ -85,7 +85,11 @@ public:
 
     // The page: every GS v 0 raster received, stacked top to bottom (after a left margin set with
     // GS L), plus blank rows for ESC J and the feed of GS V 'A'/'B'.
-    int pageWidth() const;             // widest raster row seen, in dots (0 before any raster)
+    int pageWidth() const;             // widest raster row seen, in dots (0 before any raster), at
+                                       // least the paper width once rows exist
+    // Width of the paper (dots, 0 = none): pages that leave its right side blank keep its width, so
+    // that a stream whose images are trimmed to their ink gives the same BMP. Kept by clearPage().
+    void setPaperWidth(int dots);
     int pageHeight() const;            // rows
     bool pixel(int x, int y) const;    // true = black; false outside the page
     // 1-bit BMP, top-down, 108-byte information header, 7086 pixels per metre, palette
