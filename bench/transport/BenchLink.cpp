@@ -41,6 +41,15 @@ void BM_StatusImpressoraRespondendo(benchmark::State& state) {
 }
 BENCHMARK(BM_StatusImpressoraRespondendo)->Unit(benchmark::kMillisecond)->UseRealTime();
 
+// One answered identification exchange (GS I C): ends once the reply has come and the link is quiet.
+void BM_ConsultaIdentificacao(benchmark::State& state) {
+    rx457emu::PrinterEmulator emu;
+    Ordal::Printer::RX457 impressora(emu.slavePath());
+    const char comando[] = {0x1D, 0x49, 'C'};
+    for (auto _ : state) benchmark::DoNotOptimize(impressora.consultar(std::string_view(comando, 3), 1000, 255));
+}
+BENCHMARK(BM_ConsultaIdentificacao)->Unit(benchmark::kMillisecond)->UseRealTime();
+
 // Raster bytes pushed through the link to the emulator (64 KiB per write).
 void BM_EscritaRaster(benchmark::State& state) {
     rx457emu::PrinterEmulator emu;

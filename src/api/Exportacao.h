@@ -16,6 +16,7 @@ int sobTrava(const char* exportacao, int falha, F&& corpo) noexcept {
     return protegido(exportacao, falha, [&] {
         ORVEX& s = ORVEX::instancia();
         Trava trava(s.mutex);
+        ORVEX::ChamadaEmCurso chamada(s);
         return corpo(s);
     });
 }
@@ -25,6 +26,7 @@ void sobTravaSemRetorno(const char* exportacao, F&& corpo) noexcept {
     protegidoSemRetorno(exportacao, [&] {
         ORVEX& s = ORVEX::instancia();
         Trava trava(s.mutex);
+        ORVEX::ChamadaEmCurso chamada(s);
         corpo(s);
     });
 }

@@ -295,6 +295,9 @@ public:
     // Compact raster output (a renderer's option; printers that encode directly ignore it): blank
     // dot lines go out as paper feeds and bands are trimmed to the columns holding ink.
     virtual void definirCompactacaoRaster(bool) {}
+    // The host's call that produces lines has begun or ended: a renderer stops gathering a burst
+    // once the call that makes it is over.
+    virtual void marcarChamada(bool) noexcept {}
     // Connections made so far, the first included: a change may mean the printer is on another port.
     virtual unsigned conexoesRealizadas() const;
 

@@ -126,6 +126,7 @@ public:
     void definirTempoLimite(int ms) override;
     // Takes effect from the next band.
     void definirCompactacaoRaster(bool ligada) override { compactar_.store(ligada, std::memory_order_relaxed); }
+    void marcarChamada(bool emCurso) noexcept override;
     unsigned conexoesRealizadas() const override;
 
     void preencherRetangulo(int x0, int y0, int x1, int y1, int padrao) override;
@@ -187,7 +188,8 @@ public:
     // Finished lines not yet passed on by the output thread.
     int linhasPendentesSaida() const;
     // After an idle period, longest wait for a burst of lines to gather before the first band (ms).
-    // It ends early once a caller waits for the output or a full band is ready.
+    // It ends early once the call producing the lines is over (see marcarChamada), a caller waits
+    // for the output or a full band is ready.
     std::atomic<int> atrasoInicial{10};
 
     // Longest macro recording; further bytes are dropped until the recording ends.
@@ -431,6 +433,7 @@ private:
     std::atomic<bool> bandaParcial_{false};
     std::atomic<int> pedidosDispositivo_{0};   // callers waiting in tomarDispositivo
     std::atomic<int> esperasSaida_{0};         // callers waiting on the output thread's progress
+    std::atomic<bool> produzindo_{true};       // more lines may come (a call in progress, or unknown)
     std::atomic<bool> compactar_{false};
     std::atomic<int> codificacoes_{0};         // callers encoding a queued command (no I/O)
     std::atomic<int64_t> ultimoProgressoMs_{0};

@@ -342,8 +342,34 @@ bool EscPOS::definirImagemNVDeBitmapPadrao(int n, const Bitmap& bitmap, int flag
     return definirImagemNVDeBitmap(n, bitmap, flags | 0x10, 128);
 }
 
+namespace {
+
+// Queries whose reply starts with a known byte: the identification (GS I n).
+struct RespostaConhecida {
+    char n;
+    uint8_t cabecalho;
+};
+constexpr RespostaConhecida kRespostasIdentificacao[] = {
+    {'1', 0x20}, {'2', 0x02}, {'3', 0x01}, {'A', 0x5F}, {'B', 0x5F}, {'C', 0x5F},
+};
+
+int cabecalhoResposta(std::string_view comando) {
+    if (comando.size() != 3 || static_cast<uint8_t>(comando[0]) != GS || comando[1] != 0x49) return -1;
+    for (const RespostaConhecida& r : kRespostasIdentificacao)
+        if (r.n == comando[2]) return r.cabecalho;
+    return -1;
+}
+
+// A real-time status reply (DLE EOT): bits 1 and 4 set, bits 0 and 7 clear.
+bool pareceStatusTempoReal(uint8_t b) { return (b & 0x93) == 0x12; }
+
+}  // namespace
+
 std::string EscPOS::consultar(std::string_view comando, int ms, int maximo) {
     std::string resposta;
+    // A printer answers DLE EOT wherever the three bytes appear, raster data included: status bytes
+    // ahead of a reply with a known first byte belong to the rows sent before, not to this query.
+    const int cabecalho = cabecalhoResposta(comando);
     if (!link || link->estaFechado() || comando.empty()) return resposta;
     if (link->escrever(comando.data(), comando.size()) < static_cast<int>(comando.size())) return resposta;
     maximo = std::min(maximo, 255);
@@ -367,7 +393,10 @@ std::string EscPOS::consultar(std::string_view comando, int ms, int maximo) {
             if (!resposta.empty() || resta <= 0) break;
             continue;  // a wake-up without data before the time limit
         }
-        resposta.append(reinterpret_cast<const char*>(buffer), static_cast<size_t>(lidos));
+        int inicio = 0;
+        if (resposta.empty() && cabecalho >= 0)
+            while (inicio < lidos && buffer[inicio] != cabecalho && pareceStatusTempoReal(buffer[inicio])) ++inicio;
+        resposta.append(reinterpret_cast<const char*>(buffer) + inicio, static_cast<size_t>(lidos - inicio));
     }
     return resposta;
 }

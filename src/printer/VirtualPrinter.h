@@ -47,6 +47,7 @@ public:
     std::string nomePorta() const override { return motor.motor().nomePorta(); }
     void definirTempoLimite(int ms) override { motor.motor().definirTempoLimite(ms); }
     void definirCompactacaoRaster(bool ligada) override { motor.motor().definirCompactacaoRaster(ligada); }
+    void marcarChamada(bool emCurso) noexcept override { motor.motor().marcarChamada(emCurso); }
     unsigned conexoesRealizadas() const override { return motor.motor().conexoesRealizadas(); }
 
     // The printer has finished only when the ring has drained too.

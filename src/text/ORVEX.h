@@ -128,6 +128,22 @@ public:
     int32_t modoPadrao = 0;
     int32_t fontePadrao = 1;
 
+    // Tells the driver, for the length of one export call, that the host's call is producing lines.
+    class ChamadaEmCurso {
+    public:
+        explicit ChamadaEmCurso(ORVEX& s) noexcept : s_(s) {
+            if (s_.driver) s_.driver->marcarChamada(true);
+        }
+        ~ChamadaEmCurso() {
+            if (s_.driver) s_.driver->marcarChamada(false);
+        }
+        ChamadaEmCurso(const ChamadaEmCurso&) = delete;
+        ChamadaEmCurso& operator=(const ChamadaEmCurso&) = delete;
+
+    private:
+        ORVEX& s_;
+    };
+
     // Hands the driver the settings it keeps (time limit, compact raster); nothing without a driver.
     void aplicarAoDriver();
 

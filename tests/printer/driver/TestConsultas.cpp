@@ -129,6 +129,22 @@ TEST(Consultas, IdentificacaoSoComC) {
     EXPECT_EQ(id.nomeModelo, "RX-457");
 }
 
+// Raster rows may hold the bytes of DLE EOT n: the printer answers them while it reads the rows, in
+// the middle of the next queries' exchanges.
+TEST(Consultas, IdentificacaoIgnoraStatusDeDLEEOTNoRaster) {
+    rx457emu::PrinterEmulator emu;
+    RX457 d(emu.slavePath());
+    emu.setRate(20000);
+    std::string raster = "\x1d\x76\x30\x00\x40\x00\x10\x00";
+    for (int i = 0; i < 16 * 64 / 4; ++i) raster += i % 8 ? std::string("\x10\x04\x01\x00", 4) : std::string(4, '\0');
+    ASSERT_EQ(d.link->escrever(raster.data(), raster.size()), static_cast<int>(raster.size()));
+    PrinterID id;
+    EXPECT_TRUE(d.lerIdentificacao(id));
+    EXPECT_EQ(id.idModelo, "RX");
+    EXPECT_EQ(id.idTipo, "T");
+    EXPECT_EQ(id.nomeModelo, "RX-457");
+}
+
 TEST(Consultas, IdentificacaoSemResposta) {
     rx457emu::PrinterEmulator emu;
     for (char c : {'1', '2', '3', 'A', 'B', 'C'}) emu.setIdentification(c, std::nullopt);
