@@ -52,6 +52,8 @@ struct NonVolatilData {
     std::array<int32_t, 16> padroes{};
 };
 
+struct ComandoEscPOS;
+
 class Engine : public Driver, public NonVolatilData, public PrintSettings {
 public:
     // Renders for `destino`, which receives the finished raster; allocates the ring and starts the
@@ -337,7 +339,7 @@ private:
     // Stream parser.
     void tratarTexto(uint8_t b);
     void tratarComando(uint8_t b);
-    void executarComando(int indice, const uint8_t* args);
+    void executarComando(const ComandoEscPOS& comando, const uint8_t* args);
     size_t coletarDados(const uint8_t* dados, size_t n);
     void iniciarColeta(int tipo, uint64_t quantidade);
     void concluirColeta();

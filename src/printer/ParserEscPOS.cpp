@@ -11,60 +11,6 @@ namespace Ordal::Printer {
 
 namespace {
 
-struct EntradaComando {
-    uint8_t prefixo[6];
-    uint8_t tamanho;
-    uint8_t argumentos;
-    uint8_t somenteGravado;  // while a macro is recorded: only recorded (1) or still acted on (0)
-};
-
-constexpr EntradaComando kComandos[44] = {
-    {{0x0A}, 1, 0, 1},             // 0  line feed
-    {{0x1B, 0x0C}, 2, 0, 1},       // 1  print page
-    {{0x18}, 1, 0, 0},             // 2  cancel page data
-    {{0x1D, 0x5C}, 2, 2, 1},       // 3  relative vertical position
-    {{0x1B, 0x70}, 2, 3, 1},       // 4  drawer pulse
-    {{0x1D, 0x61}, 2, 1, 1},       // 5  automatic status
-    {{0x1C, 0x71}, 2, 5, 0},       // 6  define NV image
-    {{0x1D, 0x56}, 2, 1, 1},       // 7  cut
-    {{0x1C, 0x70}, 2, 2, 1},       // 8  print NV image
-    {{0x1B, 0x33}, 2, 1, 1},       // 9  line spacing
-    {{0x1B, 0x7B}, 2, 1, 1},       // 10 upside down
-    {{0x1B, 0x20}, 2, 1, 1},       // 11 character spacing
-    {{0x1B, 0x61}, 2, 1, 1},       // 12 alignment
-    {{0x1D, 0x6B}, 2, 2, 0},       // 13 barcode
-    {{0x1D, 0x77}, 2, 1, 1},       // 14 barcode module width
-    {{0x1D, 0x68}, 2, 1, 1},       // 15 barcode height
-    {{0x1D, 0x48}, 2, 1, 1},       // 16 HRI position
-    {{0x1B, 0x3D}, 2, 1, 1},       // 17 peripheral device
-    {{0x1B, 0x57}, 2, 8, 1},       // 18 page area
-    {{0x1B, 0x5C}, 2, 2, 1},       // 19 relative horizontal position
-    {{0x1B, 0x45}, 2, 1, 1},       // 20 emphasis
-    {{0x1B, 0x4A}, 2, 1, 1},       // 21 feed dots
-    {{0x1D, 0x76}, 2, 6, 0},       // 22 raster image
-    {{0x1B, 0x24}, 2, 2, 1},       // 23 absolute horizontal position
-    {{0x1B, 0x40}, 2, 0, 1},       // 24 initialise
-    {{0x1D, 0x4C}, 2, 2, 1},       // 25 left margin
-    {{0x1B, 0x4C}, 2, 0, 1},       // 26 page mode
-    {{0x1B, 0x2A}, 2, 3, 0},       // 27 bit image
-    {{0x1D, 0x21}, 2, 1, 1},       // 28 character size
-    {{0x1B, 0x53}, 2, 0, 1},       // 29 standard mode
-    {{0x1B, 0x74}, 2, 1, 1},       // 30 code page
-    {{0x1B, 0x2D}, 2, 1, 1},       // 31 underline
-    {{0x1D, 0x24}, 2, 2, 1},       // 32 absolute vertical position
-    {{0x1B, 0x63, 0x35}, 3, 1, 1}, // 33 condensed / normal font
-    {{0x1D, 0x42}, 2, 1, 1},       // 34 reverse
-    {{0x1B, 0x4D}, 2, 1, 1},       // 35 font
-    {{0x1B, 0x25}, 2, 1, 1},       // 36 user-defined characters on/off
-    {{0x1B, 0x26}, 2, 3, 0},       // 37 define user characters
-    {{0x1D, 0x3A}, 2, 0, 0},       // 38 start/end macro
-    {{0x1D, 0x5E}, 2, 3, 0},       // 39 run macro
-    {{0x1D, 0x50}, 2, 2, 1},       // 40 motion units
-    {{0x1D, 0x66}, 2, 1, 1},       // 41 HRI font
-    {{0x1D, 0x57}, 2, 2, 1},       // 42 printable area width
-    {{0x1D, 0x28, 0x6B}, 3, 2, 1}, // 43 2D symbol
-};
-
 enum Coleta {
     kNenhuma = 0,
     kBarras,
@@ -80,7 +26,171 @@ constexpr uint64_t kMaximoSimbolo2D = 8192;
 
 inline int n16(const uint8_t* a) { return a[0] | (a[1] << 8); }
 
+// Bit-image modes of ESC *: the engine's mode and the dots of one column; none for other values.
+bool modoImagemBits(uint8_t m, int& modo, int& pontos) {
+    switch (m) {
+    case 0x00: modo = 4; pontos = 8; return true;
+    case 0x01: modo = 5; pontos = 8; return true;
+    case 0x20: modo = 6; pontos = 24; return true;
+    case 0x21: modo = 7; pontos = 24; return true;
+    default: return false;
+    }
+}
+
+constexpr int64_t kSemBloco = -1;
+
 }  // namespace
+
+// One command the parser understands: its bytes, the argument bytes after them, whether a macro
+// being recorded only records it, the size of the data block that follows it (kSemBloco when none)
+// and what the engine does with it.
+struct ComandoEscPOS {
+    uint8_t prefixo[3];
+    uint8_t tamanho;
+    uint8_t argumentos;
+    bool somenteGravado;
+    int64_t (*bloco)(const Engine& e, const uint8_t* args);
+    void (*acao)(Engine& e, const uint8_t* args, int64_t bloco);
+};
+
+// The command table; its actions reach the engine's internals as the parser does.
+struct ParserAcesso {
+    static const ComandoEscPOS kComandos[44];
+
+    static int64_t semBloco(const Engine&, const uint8_t*) { return kSemBloco; }
+
+    static void alinhamento(Engine& e, const uint8_t* a, int64_t) {
+        const int v = a[0] | 0x30;
+        // '3' and '4' reach the two extra alignments (right from the mark, justified).
+        static const int kAlinhamentos[5] = {0, 1, 2, 6, 7};
+        if (v >= '0' && v <= '4') e.selecionarAlinhamento(kAlinhamentos[v - '0']);
+        else if (a[0] == 6 || a[0] == 7) e.selecionarAlinhamento(a[0]);
+    }
+    static void definirImagemNV(Engine& e, const uint8_t* a, int64_t bloco) {
+        e.definirImagemNV(a[0], n16(a + 1) * 8, n16(a + 3) * 8, nullptr);
+        e.iniciarColeta(kImagemNV, static_cast<uint64_t>(bloco));
+    }
+    static void codigoBarras(Engine& e, const uint8_t* a, int64_t bloco) {
+        e.argColeta_[0] = a[0] - 0x41;
+        e.dadosColeta_.clear();
+        e.dadosColeta_.reserve(256);
+        e.iniciarColeta(kBarras, static_cast<uint64_t>(bloco));
+    }
+    static int64_t blocoRaster(const Engine&, const uint8_t* a) {
+        return a[0] == '0' || a[0] == 0 ? int64_t(n16(a + 2)) * n16(a + 4) : kSemBloco;
+    }
+    static void imagemRaster(Engine& e, const uint8_t* a, int64_t bloco) {
+        if (bloco < 0) return;
+        if (a[1] <= 3) {
+            e.cabecalhoImagemRaster(a[1], n16(a + 2) * 8, n16(a + 4));
+            e.iniciarColeta(e.recepcao_.ativa ? kImagem : kDescarte, static_cast<uint64_t>(bloco));
+        } else {
+            e.iniciarColeta(kDescarte, static_cast<uint64_t>(bloco));
+        }
+    }
+    static int64_t blocoImagemBits(const Engine&, const uint8_t* a) {
+        int modo = 0, pontos = 0;
+        return modoImagemBits(a[0], modo, pontos) ? int64_t(n16(a + 1)) * (pontos / 8) : kSemBloco;
+    }
+    static void imagemBits(Engine& e, const uint8_t* a, int64_t bloco) {
+        int modo = 0, pontos = 0;
+        if (bloco < 0 || !modoImagemBits(a[0], modo, pontos)) return;
+        e.iniciarImagemBits(modo, pontos, n16(a + 1));
+        e.iniciarColeta(e.recepcao_.ativa ? kImagem : kDescarte, static_cast<uint64_t>(bloco));
+    }
+    static int64_t blocoCaracteresUsuario(const Engine& e, const uint8_t* a) {
+        const int largura = descritorFonte(e.estilo & 7).avanco;
+        const int y = a[0], c1 = a[1], c2 = a[2];
+        if (c1 < 32 || c1 > 126 || c2 < c1 || c2 > 126 || y < 1 || y > 3 || largura < 8 || largura > 16) return kSemBloco;
+        return int64_t(c2 - c1 + 1) * y * largura;
+    }
+    static void caracteresUsuario(Engine& e, const uint8_t* a, int64_t bloco) {
+        if (bloco < 0) return;
+        e.caractereAtual_ = a[1];
+        e.dadosColeta_.clear();
+        if (a[0] == 3) {
+            e.argColeta_[0] = 1;
+            e.argColeta_[1] = descritorFonte(e.estilo & 7).avanco;  // columns per character
+            e.dadosColeta_.reserve(static_cast<size_t>(e.argColeta_[1]) * 3);
+            e.iniciarColeta(kUsuario, static_cast<uint64_t>(bloco));
+        } else {
+            // Only 24-dot characters are kept; shorter ones are consumed.
+            e.iniciarColeta(kDescarte, static_cast<uint64_t>(bloco));
+        }
+    }
+    static void simbolo2D(Engine& e, const uint8_t*, int64_t bloco) {
+        e.argColeta_[0] = bloco >= 3 && static_cast<uint64_t>(bloco) <= kMaximoSimbolo2D;
+        e.dadosColeta_.clear();
+        if (e.argColeta_[0]) e.dadosColeta_.reserve(static_cast<size_t>(bloco));
+        e.iniciarColeta(e.argColeta_[0] ? kSimbolo2D : kDescarte, static_cast<uint64_t>(bloco));
+    }
+    // The three commands a macro recording acts on: each ends it first.
+    static void cancelarPagina(Engine& e, const uint8_t*, int64_t) {
+        if (e.gravandoMacro_) e.encerrarGravacao(e.inicioComandoMacro_);
+        e.cancelarDadosPagina();
+    }
+    static void macro(Engine& e, const uint8_t*, int64_t) {
+        if (e.gravandoMacro_) e.encerrarGravacao(e.inicioComandoMacro_);
+        else e.iniciarGravacao();
+    }
+    static void executarMacro(Engine& e, const uint8_t*, int64_t) {
+        if (e.gravandoMacro_) e.encerrarGravacao(e.inicioComandoMacro_);
+        e.reproduzirMacro();
+    }
+};
+
+namespace {
+using A = ParserAcesso;
+constexpr bool kGravado = true;   // while a macro is recorded: only recorded
+constexpr bool kAtuado = false;   // while a macro is recorded: acted on
+}  // namespace
+
+const ComandoEscPOS ParserAcesso::kComandos[44] = {
+    {{0x0A}, 1, 0, kGravado, semBloco, [](Engine& e, const uint8_t*, int64_t) { e.descarregarLinha(); }},
+    {{0x1B, 0x0C}, 2, 0, kGravado, semBloco, [](Engine& e, const uint8_t*, int64_t) { e.imprimirPagina(); }},
+    {{0x18}, 1, 0, kAtuado, semBloco, cancelarPagina},
+    {{0x1D, 0x5C}, 2, 2, kGravado, semBloco, [](Engine& e, const uint8_t* a, int64_t) { e.deslocamentoVertical(n16(a)); }},
+    {{0x1B, 0x70}, 2, 3, kGravado, semBloco, [](Engine& e, const uint8_t* a, int64_t) { e.acionarGaveta(a[0], a[1] * 2, a[2] * 2); }},
+    {{0x1D, 0x61}, 2, 1, kGravado, semBloco, [](Engine& e, const uint8_t* a, int64_t) { e.definirStatusAutomatico(a[0]); }},
+    {{0x1C, 0x71}, 2, 5, kGravado, [](const Engine&, const uint8_t* a) { return int64_t(n16(a + 1)) * n16(a + 3) * 8; }, A::definirImagemNV},
+    {{0x1D, 0x56}, 2, 1, kGravado, semBloco, [](Engine& e, const uint8_t* a, int64_t) { if (a[0] == '0' || a[0] == '1') e.acionarGuilhotina(a[0] == '0' ? 4 : 8); }},
+    {{0x1C, 0x70}, 2, 2, kGravado, semBloco, [](Engine& e, const uint8_t* a, int64_t) { e.imprimirImagemNV(a[0], a[1]); }},
+    {{0x1B, 0x33}, 2, 1, kGravado, semBloco, [](Engine& e, const uint8_t* a, int64_t) { e.espacamentoEntreLinhas(a[0]); }},
+    {{0x1B, 0x7B}, 2, 1, kGravado, semBloco, [](Engine& e, const uint8_t* a, int64_t) { e.selecionarInvertido(a[0] & 1); }},
+    {{0x1B, 0x20}, 2, 1, kGravado, semBloco, [](Engine& e, const uint8_t* a, int64_t) { e.espacamentoEntreCaracteres(a[0]); }},
+    {{0x1B, 0x61}, 2, 1, kGravado, semBloco, alinhamento},
+    {{0x1D, 0x6B}, 2, 2, kGravado, [](const Engine&, const uint8_t* a) { return int64_t(a[1]); }, codigoBarras},
+    {{0x1D, 0x77}, 2, 1, kGravado, semBloco, [](Engine& e, const uint8_t* a, int64_t) { e.larguraCodigoBarras(a[0]); }},
+    {{0x1D, 0x68}, 2, 1, kGravado, semBloco, [](Engine& e, const uint8_t* a, int64_t) { e.alturaCodigoBarras(a[0]); }},
+    {{0x1D, 0x48}, 2, 1, kGravado, semBloco, [](Engine& e, const uint8_t* a, int64_t) { if ((a[0] | 0x30) <= '3') e.selecionarPosicaoHRI(a[0] | 0x30); }},
+    {{0x1B, 0x3D}, 2, 1, kGravado, semBloco, [](Engine& e, const uint8_t* a, int64_t) { e.selecionarDispositivo(a[0] & 1); }},
+    {{0x1B, 0x57}, 2, 8, kGravado, semBloco, [](Engine& e, const uint8_t* a, int64_t) { e.areaImpressaoPagina(n16(a), n16(a + 2), n16(a + 4), n16(a + 6)); }},
+    {{0x1B, 0x5C}, 2, 2, kGravado, semBloco, [](Engine& e, const uint8_t* a, int64_t) { e.deslocamentoHorizontal(n16(a)); }},
+    {{0x1B, 0x45}, 2, 1, kGravado, semBloco, [](Engine& e, const uint8_t* a, int64_t) { e.selecionarNegrito(a[0] & 1); }},
+    {{0x1B, 0x4A}, 2, 1, kGravado, semBloco, [](Engine& e, const uint8_t* a, int64_t) { e.avancarPapel(a[0]); }},
+    {{0x1D, 0x76}, 2, 6, kGravado, blocoRaster, imagemRaster},
+    {{0x1B, 0x24}, 2, 2, kGravado, semBloco, [](Engine& e, const uint8_t* a, int64_t) { e.posicaoHorizontalAbsoluta(n16(a)); }},
+    {{0x1B, 0x40}, 2, 0, kGravado, semBloco, [](Engine& e, const uint8_t*, int64_t) { e.inicializar(); }},
+    {{0x1D, 0x4C}, 2, 2, kGravado, semBloco, [](Engine& e, const uint8_t* a, int64_t) { e.margemEsquerda(n16(a)); }},
+    {{0x1B, 0x4C}, 2, 0, kGravado, semBloco, [](Engine& e, const uint8_t*, int64_t) { e.selecionarModoPagina(); }},
+    {{0x1B, 0x2A}, 2, 3, kGravado, blocoImagemBits, imagemBits},
+    {{0x1D, 0x21}, 2, 1, kGravado, semBloco, [](Engine& e, const uint8_t* a, int64_t) { e.selecionarTamanhoCaractere(a[0] >> 4, a[0] & 0x0F); }},
+    {{0x1B, 0x53}, 2, 0, kGravado, semBloco, [](Engine& e, const uint8_t*, int64_t) { e.selecionarModoPadrao(); }},
+    {{0x1B, 0x74}, 2, 1, kGravado, semBloco, [](Engine& e, const uint8_t* a, int64_t) { e.selecionarConversaoPorN(a[0]); }},
+    {{0x1B, 0x2D}, 2, 1, kGravado, semBloco, [](Engine& e, const uint8_t* a, int64_t) { e.selecionarSublinhado(a[0] & 1); }},
+    {{0x1D, 0x24}, 2, 2, kGravado, semBloco, [](Engine& e, const uint8_t* a, int64_t) { e.posicaoVerticalAbsoluta(n16(a)); }},
+    {{0x1B, 0x63, 0x35}, 3, 1, kGravado, semBloco, [](Engine& e, const uint8_t* a, int64_t) { if (a[0] & 1) e.selecionarFonteCondensada(); else e.selecionarFonteNormal(); }},
+    {{0x1D, 0x42}, 2, 1, kGravado, semBloco, [](Engine& e, const uint8_t* a, int64_t) { e.selecionarReverso(a[0] & 1); }},
+    {{0x1B, 0x4D}, 2, 1, kGravado, semBloco, [](Engine& e, const uint8_t* a, int64_t) { e.selecionarFonte(a[0] > 0x30 ? a[0] - 0x30 : a[0]); }},
+    {{0x1B, 0x25}, 2, 1, kGravado, semBloco, [](Engine& e, const uint8_t* a, int64_t) { if (a[0] & 1) e.ativarCaracteresUsuario(); else e.desativarCaracteresUsuario(); }},
+    {{0x1B, 0x26}, 2, 3, kGravado, blocoCaracteresUsuario, caracteresUsuario},
+    {{0x1D, 0x3A}, 2, 0, kAtuado, semBloco, macro},
+    {{0x1D, 0x5E}, 2, 3, kAtuado, semBloco, executarMacro},
+    {{0x1D, 0x50}, 2, 2, kGravado, semBloco, [](Engine& e, const uint8_t* a, int64_t) { e.unidadesMovimentacao(a[0], a[1]); }},
+    {{0x1D, 0x66}, 2, 1, kGravado, semBloco, [](Engine& e, const uint8_t* a, int64_t) { e.selecionarFonteHRI(a[0] | 0x30); }},
+    {{0x1D, 0x57}, 2, 2, kGravado, semBloco, [](Engine& e, const uint8_t* a, int64_t) { e.larguraAreaImpressao(n16(a)); }},
+    {{0x1D, 0x28, 0x6B}, 3, 2, kGravado, [](const Engine&, const uint8_t* a) { return int64_t(n16(a)); }, simbolo2D},
+};
 
 void Engine::alimentarBytes(const uint8_t* dados, size_t n) {
     if (!dados) return;
@@ -117,16 +227,15 @@ void Engine::tratarComando(uint8_t b) {
         return;
     }
     comando_[tamanhoComando_++] = b;
-    for (int i = 0; i < 44; ++i) {
-        const EntradaComando& e = kComandos[i];
-        const size_t comparar = std::min<size_t>(e.tamanho, tamanhoComando_);
-        if (std::memcmp(comando_.data(), e.prefixo, comparar) != 0) continue;
-        if (tamanhoComando_ < static_cast<size_t>(e.tamanho) + e.argumentos) return;  // keep collecting
+    for (const ComandoEscPOS& c : ParserAcesso::kComandos) {
+        const size_t comparar = std::min<size_t>(c.tamanho, tamanhoComando_);
+        if (std::memcmp(comando_.data(), c.prefixo, comparar) != 0) continue;
+        if (tamanhoComando_ < static_cast<size_t>(c.tamanho) + c.argumentos) return;  // keep collecting
         uint8_t args[8] = {};
-        std::memcpy(args, comando_.data() + e.tamanho, e.argumentos);
+        std::memcpy(args, comando_.data() + c.tamanho, c.argumentos);
         tamanhoComando_ = 0;
         tratadorByte = &Engine::tratarTexto;
-        executarComando(i, args);
+        executarComando(c, args);
         return;
     }
     // No command starts like this: drop what was collected.
@@ -220,185 +329,17 @@ void Engine::concluirColeta() {
     dadosColeta_.clear();
 }
 
-void Engine::executarComando(int indice, const uint8_t* a) {
-    // Size of the data block that follows the command, when it has one.
-    uint64_t bloco = 0;
-    bool temBloco = false;
-    int modoBits = 0, pontosBits = 0;
-    switch (indice) {
-    case 6:
-        bloco = uint64_t(n16(a + 1)) * uint64_t(n16(a + 3)) * 8;
-        temBloco = true;
-        break;
-    case 13:
-        bloco = a[1];
-        temBloco = true;
-        break;
-    case 22:
-        if (a[0] == '0' || a[0] == 0) {
-            bloco = uint64_t(n16(a + 2)) * uint64_t(n16(a + 4));
-            temBloco = true;
+void Engine::executarComando(const ComandoEscPOS& comando, const uint8_t* args) {
+    const int64_t bloco = comando.bloco(*this, args);
+    if (gravandoMacro_ && comando.somenteGravado) {
+        // The command and its data block belong to the recording; they are not acted on now.
+        if (bloco != kSemBloco) {
+            coletaNaMacro_ = true;
+            iniciarColeta(kDescarte, static_cast<uint64_t>(bloco));
         }
-        break;
-    case 27:
-        switch (a[0]) {
-        case 0x00: modoBits = 4; pontosBits = 8; break;
-        case 0x01: modoBits = 5; pontosBits = 8; break;
-        case 0x20: modoBits = 6; pontosBits = 24; break;
-        case 0x21: modoBits = 7; pontosBits = 24; break;
-        default: break;
-        }
-        if (modoBits) {
-            bloco = uint64_t(n16(a + 1)) * uint64_t(pontosBits / 8);
-            temBloco = true;
-        }
-        break;
-    case 37: {
-        const int largura = descritorFonte(estilo & 7).avanco;
-        const int y = a[0], c1 = a[1], c2 = a[2];
-        if (c1 >= 32 && c1 <= 126 && c2 >= c1 && c2 <= 126 && y >= 1 && y <= 3 && largura >= 8 && largura <= 16) {
-            bloco = uint64_t(c2 - c1 + 1) * uint64_t(y) * uint64_t(largura);
-            temBloco = true;
-        }
-        break;
+        return;
     }
-    case 43:
-        bloco = uint64_t(n16(a));
-        temBloco = true;
-        break;
-    default:
-        break;
-    }
-
-    if (gravandoMacro_) {
-        switch (indice) {
-        case 2:
-            encerrarGravacao(inicioComandoMacro_);
-            cancelarDadosPagina();
-            return;
-        case 38:
-            encerrarGravacao(inicioComandoMacro_);
-            return;
-        case 39:
-            encerrarGravacao(inicioComandoMacro_);
-            reproduzirMacro();
-            return;
-        default:
-            if (temBloco) {
-                // The data block belongs to the recording; it is not acted on now.
-                coletaNaMacro_ = true;
-                iniciarColeta(kDescarte, bloco);
-            }
-            return;
-        }
-    }
-
-    switch (indice) {
-    case 0: descarregarLinha(); break;
-    case 1: imprimirPagina(); break;
-    case 2: cancelarDadosPagina(); break;
-    case 3: deslocamentoVertical(n16(a)); break;
-    case 4: acionarGaveta(a[0], a[1] * 2, a[2] * 2); break;
-    case 5: definirStatusAutomatico(a[0]); break;
-    case 6:
-        definirImagemNV(a[0], n16(a + 1) * 8, n16(a + 3) * 8, nullptr);
-        iniciarColeta(kImagemNV, bloco);
-        break;
-    case 7:
-        if (a[0] == '0') acionarGuilhotina(4);
-        else if (a[0] == '1') acionarGuilhotina(8);
-        break;
-    case 8: imprimirImagemNV(a[0], a[1]); break;
-    case 9: espacamentoEntreLinhas(a[0]); break;
-    case 10: selecionarInvertido(a[0] & 1); break;
-    case 11: espacamentoEntreCaracteres(a[0]); break;
-    case 12: {
-        const int v = a[0] | 0x30;
-        // '3' and '4' reach the two extra alignments (right from the mark, justified).
-        static const int kAlinhamentos[5] = {0, 1, 2, 6, 7};
-        if (v >= '0' && v <= '4') selecionarAlinhamento(kAlinhamentos[v - '0']);
-        else if (a[0] == 6 || a[0] == 7) selecionarAlinhamento(a[0]);
-        break;
-    }
-    case 13:
-        argColeta_[0] = a[0] - 0x41;
-        dadosColeta_.clear();
-        dadosColeta_.reserve(256);
-        iniciarColeta(kBarras, bloco);
-        break;
-    case 14: larguraCodigoBarras(a[0]); break;
-    case 15: alturaCodigoBarras(a[0]); break;
-    case 16: {
-        const int v = a[0] | 0x30;
-        if (v >= '0' && v <= '3') selecionarPosicaoHRI(v);
-        break;
-    }
-    case 17: selecionarDispositivo(a[0] & 1); break;
-    case 18: areaImpressaoPagina(n16(a), n16(a + 2), n16(a + 4), n16(a + 6)); break;
-    case 19: deslocamentoHorizontal(n16(a)); break;
-    case 20: selecionarNegrito(a[0] & 1); break;
-    case 21: avancarPapel(a[0]); break;
-    case 22:
-        if (!temBloco) break;
-        if (a[1] <= 3) {
-            cabecalhoImagemRaster(a[1], n16(a + 2) * 8, n16(a + 4));
-            iniciarColeta(recepcao_.ativa ? kImagem : kDescarte, bloco);
-        } else {
-            iniciarColeta(kDescarte, bloco);
-        }
-        break;
-    case 23: posicaoHorizontalAbsoluta(n16(a)); break;
-    case 24: inicializar(); break;
-    case 25: margemEsquerda(n16(a)); break;
-    case 26: selecionarModoPagina(); break;
-    case 27:
-        if (!temBloco) break;
-        iniciarImagemBits(modoBits, pontosBits, n16(a + 1));
-        iniciarColeta(recepcao_.ativa ? kImagem : kDescarte, bloco);
-        break;
-    case 28: selecionarTamanhoCaractere(a[0] >> 4, a[0] & 0x0F); break;
-    case 29: selecionarModoPadrao(); break;
-    case 30: selecionarConversaoPorN(a[0]); break;
-    case 31: selecionarSublinhado(a[0] & 1); break;
-    case 32: posicaoVerticalAbsoluta(n16(a)); break;
-    case 33:
-        if (a[0] & 1) selecionarFonteCondensada();
-        else selecionarFonteNormal();
-        break;
-    case 34: selecionarReverso(a[0] & 1); break;
-    case 35: selecionarFonte(a[0] > 0x30 ? a[0] - 0x30 : a[0]); break;
-    case 36:
-        if (a[0] & 1) ativarCaracteresUsuario();
-        else desativarCaracteresUsuario();
-        break;
-    case 37:
-        if (!temBloco) break;
-        caractereAtual_ = a[1];
-        dadosColeta_.clear();
-        if (a[0] == 3) {
-            argColeta_[0] = 1;
-            argColeta_[1] = descritorFonte(estilo & 7).avanco;  // columns per character
-            dadosColeta_.reserve(static_cast<size_t>(argColeta_[1]) * 3);
-            iniciarColeta(kUsuario, bloco);
-        } else {
-            // Only 24-dot characters are kept; shorter ones are consumed.
-            iniciarColeta(kDescarte, bloco);
-        }
-        break;
-    case 38: iniciarGravacao(); break;
-    case 39: reproduzirMacro(); break;
-    case 40: unidadesMovimentacao(a[0], a[1]); break;
-    case 41: selecionarFonteHRI(a[0] | 0x30); break;
-    case 42: larguraAreaImpressao(n16(a)); break;
-    case 43:
-        argColeta_[0] = bloco >= 3 && bloco <= kMaximoSimbolo2D;
-        dadosColeta_.clear();
-        if (argColeta_[0]) dadosColeta_.reserve(static_cast<size_t>(bloco));
-        iniciarColeta(argColeta_[0] ? kSimbolo2D : kDescarte, bloco);
-        break;
-    default:
-        break;
-    }
+    comando.acao(*this, args, bloco);
 }
 
 void Engine::despacharSimbolo2D(const uint8_t* p, size_t n) {
