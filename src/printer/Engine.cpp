@@ -81,10 +81,12 @@ Engine::Engine(Driver& destino)
         fontes[i] = Fonte{d.nome, d.avanco, d.altura, d.ascendente};
     }
     Specification::espelharFontes();
-    // Specification::resolucao may be 0 in a bare template: the ring still needs a capacity.
-    padroes = {0, 0, 0, Specification::larguraPontos, Specification::resolucaoX, Specification::resolucaoY,
-               0, 0, 10, 0, 0, 0, 0x500002, 513, 1, 0};
-    configurarLayout(padroes.data());
+    // Full width, one motion unit per dot. Specification::resolucao may be 0 in a bare template: the
+    // ring still needs a capacity.
+    padroes.larguraImpressao = Specification::larguraPontos;
+    padroes.unidadeHorizontal = Specification::resolucaoX;
+    padroes.unidadeVertical = Specification::resolucaoY;
+    configurarLayout(padroes);
     celulas_.reserve(kMaximoCelulas);
     alocarAnel(Specification::larguraPontos);
     atualizarPorta();
@@ -604,7 +606,13 @@ void Engine::areaImpressaoPagina(int x, int y, int dx, int dy) {
 }
 
 void Engine::configurarLayout(const int32_t valores[16]) {
-    std::memcpy(static_cast<void*>(static_cast<PrintSettings*>(this)), valores, sizeof(PrintSettings));
+    PrintSettings layout;
+    std::memcpy(static_cast<void*>(&layout), valores, sizeof layout);
+    configurarLayout(layout);
+}
+
+void Engine::configurarLayout(const PrintSettings& layout) {
+    static_cast<PrintSettings&>(*this) = layout;
     const int w = Specification::larguraPontos;
     margemTexto = std::clamp(margemTexto, 0, std::max(0, w - 1));
     if (larguraImpressao <= margemTexto || larguraImpressao > w) larguraImpressao = w;
@@ -621,8 +629,8 @@ void Engine::configurarLayout(const int32_t valores[16]) {
 
 void Engine::inicializar() {
     if (modoPagina) cancelarDadosPagina();
-    padroes[3] = Specification::larguraPontos;
-    configurarLayout(padroes.data());
+    padroes.larguraImpressao = Specification::larguraPontos;
+    configurarLayout(padroes);
 }
 
 bool Engine::selecionarTabelaCaracteres(int chave) {
@@ -1520,7 +1528,7 @@ bool Engine::definirLarguraPapel(int pontos) {
     stopEngine();
     esvaziarParado();
     Specification::larguraPontos = pontos;
-    padroes[3] = pontos;
+    padroes.larguraImpressao = pontos;
     larguraImpressao = pontos;
     if (margemTexto >= pontos) margemTexto = Status::margemEsquerda = 0;
     anel_.clear();

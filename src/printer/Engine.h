@@ -32,9 +32,9 @@ struct PrintSettings {
     int32_t larguraImpressao = 0;       // right end of the printable area, dots from the left edge
     int32_t unidadeHorizontal = 0;      // motion units per inch
     int32_t unidadeVertical = 0;
-    int32_t palavra7 = 0;
+    int32_t reservado1 = 0;             // kept and restored with the layout; the engine reads neither
     int32_t modoPagina = 0;             // 0 standard, 1 page mode
-    int32_t palavra9 = 10;
+    int32_t reservado2 = 10;
     int32_t chaves = 0;                 // byte 0: user-defined characters on; byte 1: line wrap on
     int32_t alinhamentoTexto = 0;       // 0 left, 1 centre, 2 right, 6 right from a mark, 7 justified
     int32_t estilo = 0;                 // byte 0: font (bits 0..2), underline 8, emphasis 0x10,
@@ -46,10 +46,11 @@ struct PrintSettings {
 };
 static_assert(sizeof(PrintSettings) == 16 * sizeof(int32_t));
 
-// Defaults restored by inicializar; kept in memory only.
+// Defaults restored by inicializar; kept in memory only. The layout's are the named defaults above,
+// with the printer's width and resolution filled in by the engine.
 struct NonVolatilData {
     int32_t statusAutomatico = 0xFFFFFF;
-    std::array<int32_t, 16> padroes{};
+    PrintSettings padroes;
 };
 
 struct ComandoEscPOS;
@@ -149,6 +150,7 @@ public:
     virtual void definirFonteHRI(int v);
     virtual void selecionarModoBarras(int v);
     virtual void configurarLayout(const int32_t valores[16]);
+    void configurarLayout(const PrintSettings& layout);
     // Feeds bytes to the ESC/POS stream parser.
     virtual void alimentarBytes(const uint8_t* dados, size_t n);
     virtual bool renderizarLinha();
