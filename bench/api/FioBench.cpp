@@ -119,7 +119,8 @@ void BM_Recibo(benchmark::State& state, const Recibo* recibo, int taxa, bool com
     state.counters["linhas"] = emulador->pageHeight();
 }
 
-// One answered query, as the host makes it: the identification and the end-of-printing query.
+// Answered queries as the host makes them: the identification (six GS I exchanges) and the
+// end-of-printing query (one). One exchange alone is in bench_transport.
 void BM_Consulta(benchmark::State& state, const char* nome) {
     emulador->setRate(0);
     auto consulta = exportacao<int()>(nome);
@@ -165,8 +166,10 @@ int main(int argc, char** argv) {
     std::ofstream("CONVERSOR.ini") << "[RX457]\nPORTA = " << emu.slavePath() << "\nCOMPACTAR_RASTER = 0\n";
 
     // From dlopen to the first line on paper: the start a host sees.
+    // RX457_BIBLIOTECA names another build of the library to compare with (for instance an older one).
+    const char* caminho = std::getenv("RX457_BIBLIOTECA");
     const auto inicio = Relogio::now();
-    biblioteca = ::dlopen(RX457_LIBRARY_PATH, RTLD_NOW | RTLD_LOCAL);
+    biblioteca = ::dlopen(caminho ? caminho : RX457_LIBRARY_PATH, RTLD_NOW | RTLD_LOCAL);
     if (!biblioteca) {
         std::fprintf(stderr, "dlopen: %s\n", ::dlerror());
         return 1;
@@ -200,7 +203,7 @@ int main(int argc, char** argv) {
                     ->UseManualTime()
                     ->Unit(benchmark::kMillisecond);
             }
-    benchmark::RegisterBenchmark("Consulta/Identificacao", BM_Consulta, "RX457_eBuscarPortaVelocidade")
+    benchmark::RegisterBenchmark("Consulta/IdentificacaoSeisTrocas", BM_Consulta, "RX457_eBuscarPortaVelocidade")
         ->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("Consulta/FimDeImpressao", BM_Consulta, "VEX_EsperarPeloTerminoImpressao")
         ->Unit(benchmark::kMillisecond);

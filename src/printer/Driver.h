@@ -314,7 +314,7 @@ public:
     // Longest time a probe may spend on devices other than the configured one.
     static constexpr int kLimiteProcuraMs = 3000;
     static constexpr int kTempoLimitePadrao = 30000;
-    // Prints one PDF417 symbol; false when the text cannot be encoded.
+    // Prints one PDF417 symbol; false when the text cannot be encoded (DriverPDF417.cpp).
     bool imprimirPDF417(const ParametrosCodigoPDF417& parametros);
     // Tries `tentativas` device codes of the class of `codigo`, `codigo` first; true when a printer
     // answered the identification query (the link then stays open on it).

@@ -351,6 +351,7 @@ private:
     void encerrarGravacao(size_t tamanho);
     void reproduzirMacro();
     void selecionarConversaoPorN(int n);
+    // Linear bar codes drawn into the ring (EngineBarras.cpp).
     void desenharCodigoBarras(int tipo, const uint8_t* dados, int n);
 
     const ConversaoPaginaCodigo* conversaoAtual() const;

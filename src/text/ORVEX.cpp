@@ -125,6 +125,11 @@ void ORVEX::aplicarLarguraBobina() {
 
 // ---- text ----
 
+void ORVEX::imprimirTexto(const char* texto, unsigned int tamanho) {
+    interpretarTagsImpressao(texto, tamanho,
+                             [this](const char* trecho, unsigned int n) { imprimirTextoSimples(trecho, n); });
+}
+
 void ORVEX::imprimirTextoSimples(const char* texto, unsigned int tamanho) {
     if (!texto || tamanho == 0) return;
     Driver& d = obterDriver();

@@ -287,9 +287,4 @@ void ORVEX::interpretarTagsImpressao(const char* texto, unsigned int tamanho,
     if (configuracao.enterAutomatico) quebrarLinhaPendente();
 }
 
-void ORVEX::imprimirTexto(const char* texto, unsigned int tamanho) {
-    interpretarTagsImpressao(texto, tamanho,
-                             [this](const char* trecho, unsigned int n) { imprimirTextoSimples(trecho, n); });
-}
-
 }  // namespace ORDAL_VEX
