@@ -118,7 +118,7 @@ class Trabalho(unittest.TestCase):
                 self.assertEqual((erro.exception.funcao, erro.exception.codigo), (funcao, codigo))
                 self.assertIsInstance(erro.exception.ultimo_erro, str)
 
-    @unittest.skipUnless(AMOSTRAS, "sem RX457_AMOSTRAS")
+    @unittest.skipUnless(AMOSTRAS, "RX457_AMOSTRAS is not set")
     def test_documentos_fiscais_de_arquivo_de_bytes_e_de_str(self):
         nfce = os.path.join(AMOSTRAS, "nfce-nfeproc-310-hom-df-cnpj-troco.xml")
         cfe = os.path.join(AMOSTRAS, "cfe-sale-hom-1item-v008.xml")
@@ -132,7 +132,7 @@ class Trabalho(unittest.TestCase):
             impressora.documento_fiscal(nfce)
 
 
-@unittest.skipUnless(EMULADOR, "sem RX457_EMULADOR")
+@unittest.skipUnless(EMULADOR, "RX457_EMULADOR is not set")
 class ComImpressora(unittest.TestCase):
     def test_detectar_e_estado(self):
         d = impressora.detectar()

@@ -174,7 +174,7 @@ TEST_P(Religar, ReceiptCutByAnUnplugCompletesExactlyOnceWhenThePrinterReturns) {
         while (k < 19 && (access(("/dev/ttyACM" + std::to_string(k)).c_str(), F_OK) == 0 ||
                           access(("/dev/ttyACM" + std::to_string(k + 1)).c_str(), F_OK) == 0))
             ++k;
-        if (geteuid() != 0 || access("/dev", W_OK) != 0 || k >= 19) GTEST_SKIP() << "sem acesso a /dev";
+        if (geteuid() != 0 || access("/dev", W_OK) != 0 || k >= 19) GTEST_SKIP() << "no write access to /dev";
         porta = "ttyACM" + std::to_string(k);
         novaPorta = "ttyACM" + std::to_string(k + 1);
         novoCaminho = "/dev/" + novaPorta;

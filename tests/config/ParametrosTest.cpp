@@ -111,7 +111,7 @@ TEST(Parametros, OlderLogoKeyStandsInAndSuppressesTheNewKeys) {
 TEST(Parametros, FuzzRegressionsReplay) {
     namespace fs = std::filesystem;
     const fs::path pasta(FUZZ_REGRESSIONS_DIR);
-    if (!fs::exists(pasta)) GTEST_SKIP() << "sem entradas de regressao";
+    if (!fs::exists(pasta)) GTEST_SKIP() << "no regression inputs";
     int n = 0;
     for (const auto& f : fs::directory_iterator(pasta)) {
         if (!f.is_regular_file()) continue;

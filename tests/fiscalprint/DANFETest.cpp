@@ -246,7 +246,7 @@ TEST_F(DANFETest, PaginasIguaisAsDeReferencia)
 
 TEST_F(DANFETest, QRCodeDaPaginaEOTextoDaNota)
 {
-    if (!rx457test::commandAvailable("zbarimg")) GTEST_SKIP() << "zbarimg ausente";
+    if (!rx457test::commandAvailable("zbarimg")) GTEST_SKIP() << "zbarimg is not installed";
     for (const char* arquivo : {kPR, kDF, kRS})
         for (int largura : {512, 344}) {
             SCOPED_TRACE(std::string(arquivo) + " " + std::to_string(largura));
@@ -261,7 +261,7 @@ TEST_F(DANFETest, FontesDoCorpo)
 {
     // Body fonts 8..12 are the printer's fonts 0..4; a number without a font falls back to one that
     // exists, never to a zero width. The page must come out whole, symbol included.
-    if (!rx457test::commandAvailable("zbarimg")) GTEST_SKIP() << "zbarimg ausente";
+    if (!rx457test::commandAvailable("zbarimg")) GTEST_SKIP() << "zbarimg is not installed";
     NotaFiscalEletronicaSaida nota;
     ASSERT_TRUE(nota.lerXML(lerAmostra(kDF)));
     for (int fonte : {8, 9, 10, 11, 12, 15}) {
@@ -301,7 +301,8 @@ TEST_F(DANFETest, QuebrasNasInformacoesComplementares)
 
 TEST_F(DANFETest, QRCodeMontadoQuandoANotaNaoTrazTexto)
 {
-    if (!rx457test::commandAvailable("zbarimg") || !rx457test::commandAvailable("sha1sum")) GTEST_SKIP();
+    if (!rx457test::commandAvailable("zbarimg") || !rx457test::commandAvailable("sha1sum"))
+        GTEST_SKIP() << "zbarimg or sha1sum is not installed";
     const std::string base = "http://www.dfeportal.fazenda.pr.gov.br/dfe-portal/rest/servico/consultaNFCe";
     TextosConsulta textos;
     textos.wsConsultaQRCode = base;

@@ -49,7 +49,7 @@ TEST(EnderecoQRCode, ParametrosIguaisAosDasNotasAutorizadas)
 
 TEST(EnderecoQRCode, ResumoIncluiCodigoDeSegurancaEConfereComSha1sum)
 {
-    if (!rx457test::commandAvailable("sha1sum")) GTEST_SKIP() << "sha1sum ausente";
+    if (!rx457test::commandAvailable("sha1sum")) GTEST_SKIP() << "sha1sum is not installed";
     NotaFiscalEletronicaSaida nota = lerAmostra("nfce-nfeproc-310-hom-df-cnpj-troco.xml");
     nota.qrCodeTexto.clear();
     const std::string csc = "0123456789ABCDEF0123456789ABCDEF";
@@ -130,7 +130,7 @@ TEST(EnderecoQRCode, LadoDoSimbolo)
 
 TEST(EnderecoQRCode, SimboloLegivelPorLeitorIndependente)
 {
-    if (!rx457test::commandAvailable("zbarimg")) GTEST_SKIP() << "zbarimg ausente";
+    if (!rx457test::commandAvailable("zbarimg")) GTEST_SKIP() << "zbarimg is not installed";
     const NotaFiscalEletronicaSaida nota = lerAmostra("nfce-nfeproc-310-prod-pr-1item-oldpag.xml");
     const Ordal::Printer::Raster s = gerarSimboloQRCode(nota.qrCodeTexto, 180);
     ASSERT_FALSE(s.vazio());

@@ -61,7 +61,7 @@ class Leitor : public ::testing::Test {
 protected:
     void SetUp() override {
         if (!rx457test::commandAvailable("ZXingReader"))
-            GTEST_SKIP() << "ZXingReader (zxing-cpp-tools) nao instalado";
+            GTEST_SKIP() << "ZXingReader (zxing-cpp-tools) is not installed";
     }
 
     // The bytes the reader finds in the symbol; fails the test when it finds none.

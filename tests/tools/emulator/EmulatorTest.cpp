@@ -457,7 +457,7 @@ TEST(PrinterEmulator, IdleEmulatorBurnsNoCpu)
 
 TEST(PrinterEmulator, PngThroughConvert)
 {
-    if (!rx457test::commandAvailable("convert")) GTEST_SKIP() << "ImageMagick convert not installed";
+    if (!rx457test::commandAvailable("convert")) GTEST_SKIP() << "ImageMagick's convert is not installed";
     PrinterEmulator emu;
     Host host(emu.slavePath());
     ASSERT_TRUE(host.send(raster(0, 2, 2, {0xF0, 0x0F, 0x0F, 0xF0})));

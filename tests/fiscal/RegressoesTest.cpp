@@ -13,7 +13,7 @@
 TEST(RegressoesFuzz, ArquivosGuardados)
 {
     std::filesystem::path pasta = FISCAL_FUZZ_REGRESSIONS;
-    if (!std::filesystem::is_directory(pasta)) GTEST_SKIP() << "sem regressoes guardadas";
+    if (!std::filesystem::is_directory(pasta)) GTEST_SKIP() << "no stored regressions";
     for (const auto& e : std::filesystem::directory_iterator(pasta)) {
         if (!e.is_regular_file()) continue;
         SCOPED_TRACE(e.path().string());

@@ -122,7 +122,7 @@ TEST(Driver, QRVazioNaoImprimeNemAvanca) {
 }
 
 TEST(Driver, QRDesenhadoPeloDriverEhLegivel) {
-    if (!rx457test::commandAvailable("zbarimg")) GTEST_SKIP() << "zbarimg not installed";
+    if (!rx457test::commandAvailable("zbarimg")) GTEST_SKIP() << "zbarimg is not installed";
     rx457test::TempDir dir;
     const std::string textos[] = {"A", "https://www.fazenda.sp.gov.br/nfce/qrcode?p=35200|2|1|1|ABCDEF",
                                   std::string(300, '7')};
@@ -195,7 +195,7 @@ TEST(Driver, RedimensionarRasterVizinhoMaisProximo) {
 
 TEST(Driver, PDF417ImpressoEhLegivel) {
     if (!rx457test::commandAvailable("ZXingReader") || !rx457test::commandAvailable("convert"))
-        GTEST_SKIP() << "ZXingReader or convert not installed";
+        GTEST_SKIP() << "ZXingReader or ImageMagick's convert is not installed";
     rx457test::TempDir dir;
     struct Caso {
         std::string texto;
