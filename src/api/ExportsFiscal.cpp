@@ -27,6 +27,7 @@ int imprimirXMLLegado(const char* exportacao, const char* xml, const char* a1, c
         if (a6 == 1) opcoes |= ORDAL_VEX::kOpcaoLimparEmissaoBit0;
 
         int codigo;
+        std::string aviso;
         if (tipo == ORDAL_VEX::DocumentoNFCe) {
             InfoDocumento info{};
             info.tipo = ORDAL_VEX::DocumentoNFCe;
@@ -35,10 +36,11 @@ int imprimirXMLLegado(const char* exportacao, const char* xml, const char* a1, c
             info.numeroProtocolo = a1;
             info.dataHoraProtocolo = a2;
             info.valorRecebido = a8;
-            codigo = s.imprimirDocumentoFiscal(xml, &info, sizeof info, opcoes, 0);
+            codigo = s.imprimirDocumentoFiscal(xml, &info, sizeof info, opcoes, 0, &aviso);
         } else {
-            codigo = s.imprimirDocumentoFiscal(xml, nullptr, 0, opcoes, 0);
+            codigo = s.imprimirDocumentoFiscal(xml, nullptr, 0, opcoes, 0, &aviso);
         }
+        if (!aviso.empty()) ORDAL_VEX::registrarFalha(exportacao, aviso.c_str());
         return ORDAL_VEX::traduzirCodigo(codigo);
     });
 }
@@ -49,10 +51,15 @@ extern "C" {
 
 int VEX_ImprimirDocumentoFiscal(const char* xml, InfoDocumento* info, unsigned int tamanhoInfo, int opcoes,
                                 int reservado) {
-    return ORDAL_VEX::sobTrava(__func__, ORDAL_VEX::codigoFalhaInterna, [&](ORVEX& s) {
+    const char* exportacao = __func__;
+    return ORDAL_VEX::sobTrava(exportacao, ORDAL_VEX::codigoFalhaInterna, [&](ORVEX& s) {
         std::string armazenamento;
         ORDAL_VEX::carregarDocumentoFiscal(&xml, armazenamento);
-        return s.imprimirDocumentoFiscal(xml, info, tamanhoInfo, opcoes, reservado);
+        // A document printed from XML the parser gave up on keeps its code; the host hears where.
+        std::string aviso;
+        const int codigo = s.imprimirDocumentoFiscal(xml, info, tamanhoInfo, opcoes, reservado, &aviso);
+        if (!aviso.empty()) ORDAL_VEX::registrarFalha(exportacao, aviso.c_str());
+        return codigo;
     });
 }
 

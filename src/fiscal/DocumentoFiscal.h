@@ -6,6 +6,7 @@
 #include <bitset>
 #include <cstddef>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "fiscal/Acumulador.h"
@@ -202,7 +203,8 @@ public:
     DadosVenda& operator=(const DadosVenda&) = default;
     virtual ~DadosVenda() = default;
 
-    // Item-level checks on the model alone; throws std::runtime_error on the first mismatch.
+    // Item-level checks on the model alone; throws std::runtime_error on the first mismatch
+    // (VerificacaoVenda.cpp).
     virtual void verificarCalculos() const;
 
     Decimal2 acrescimoSubtotal;
@@ -269,14 +271,21 @@ protected:
     void reiniciarVendaEletronica();
 };
 
-// Reading a document from XML text or from a file; every document class implements
-// interpretarXML on the parsed tree.
+// Reading a document from XML text or from a file (InterfaceXML.cpp); every document class
+// implements interpretarXML on the parsed tree.
 class InterfaceXML {
 public:
     virtual ~InterfaceXML() = default;
     virtual bool lerArquivoXML(const std::string& caminho, XML::Document* documento = nullptr);
     virtual bool lerXML(const std::string& texto, XML::Document* documento = nullptr);
     virtual bool interpretarXML(const XML::Document& documento) = 0;
+
+    // The byte of the last text read at which the XML parser gave up (the document holds only
+    // what came before it); empty when the parser followed the text to its end.
+    std::optional<std::size_t> paradaXML() const { return paradaXML_; }
+
+private:
+    std::optional<std::size_t> paradaXML_;
 };
 
 // Payment-method names: Latin-1 for the NFC-e printout, UTF-8 for the CF-e printout.

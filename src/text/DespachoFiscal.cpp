@@ -4,6 +4,12 @@
 
 #include <algorithm>
 #include <cstring>
+#include <exception>
+#include <memory>
+#include <new>
+#include <optional>
+#include <stdexcept>
+#include <string>
 
 #include "fiscal/Acumulador.h"
 #include "fiscal/NFCe.h"
@@ -81,13 +87,54 @@ void prepararImpressora(ORVEX& s) {
     d.selecionarAlinhamento(0);
 }
 
+// Whether a message is UTF-8 (or plain ASCII); the verification's messages are Latin-1.
+bool emUTF8(const std::string& texto) {
+    for (size_t i = 0; i < texto.size();) {
+        const unsigned char c = static_cast<unsigned char>(texto[i]);
+        const size_t n = c < 0x80 ? 1 : c < 0xC2 ? 0 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : c < 0xF5 ? 4 : 0;
+        if (n == 0 || n > texto.size() - i) return false;
+        for (size_t k = 1; k < n; ++k)
+            if ((static_cast<unsigned char>(texto[i + k]) & 0xC0) != 0x80) return false;
+        i += n;
+    }
+    return true;
+}
+
+// The message with where the XML parser gave up, in the message's own encoding and before the line
+// end it may carry.
+std::string comParada(const std::string& mensagem, size_t byte) {
+    size_t fim = mensagem.size();
+    while (fim > 0 && (mensagem[fim - 1] == '\n' || mensagem[fim - 1] == '\r')) --fim;
+    const char* nao = emUTF8(mensagem) ? "n\xC3\xA3o" : "n\xE3o";
+    return mensagem.substr(0, fim) + " (XML " + nao + " entendido a partir do byte " + std::to_string(byte) + ")" +
+           mensagem.substr(fim);
+}
+
+// Reads, verifies and prints through `imprimir` the document that `lido` receives. When the parser
+// gave up before the end of the XML the host hears at which byte: in the message of a document that
+// is refused, or in `aviso` for one printed from what came before that byte.
+template <typename F>
+void imprimirLido(const Ordal::DocumentoFiscal::InterfaceXML& lido, std::string* aviso, F&& imprimir) {
+    try {
+        imprimir();
+    } catch (const std::bad_alloc&) {
+        throw;
+    } catch (const std::exception& e) {
+        const std::optional<size_t> parada = lido.paradaXML();
+        if (!parada) throw;
+        throw std::runtime_error(comParada(e.what(), *parada));
+    }
+    if (const std::optional<size_t> parada = lido.paradaXML(); parada && aviso)
+        *aviso = comParada("documento fiscal lido em parte", *parada);
+}
+
 void aplicarChaves(ParametrosImpressao& p, bool forcarQuebraLinha, bool truncarDescricao) {
     if (forcarQuebraLinha) p.opcoesLeiaute |= kLeiauteForcarQuebraLinha;
     if (truncarDescricao) p.opcoesLeiaute |= kLeiauteTruncarDescricao;
 }
 
 int despacharNFCe(ORVEX& s, const char* xml, const InfoDocumento* info, unsigned int tamanhoInfo, int opcoes,
-                  ParametrosImpressao parametros) {
+                  ParametrosImpressao parametros, std::string* aviso) {
     if (!info) return 3;
     if (tamanhoInfo < RX457_TAMANHO_INFO_DOCUMENTO) return 2;
     if (info->tipo != DocumentoNFCe) return 5;
@@ -125,20 +172,24 @@ int despacharNFCe(ORVEX& s, const char* xml, const InfoDocumento* info, unsigned
 
     prepararImpressora(s);
     Ordal::NFCe::DANFE danfe(s.obterDriver(), parametros, emissao, protocolo);
-    danfe.imprimirXML(xml);
+    imprimirLido(danfe.nota(), aviso, [&] { danfe.imprimirXML(xml); });
     return 0;
 }
 
-int despacharCFe(ORVEX& s, const char* xml, ParametrosImpressao parametros) {
+int despacharCFe(ORVEX& s, const char* xml, ParametrosImpressao parametros, std::string* aviso) {
     aplicarChaves(parametros, s.configuracao.satForcarQuebraLinha, s.configuracao.satTruncarDescricao);
     if (!s.configuracao.valorTributos) parametros.opcoesLeiaute |= kLeiauteSemRodapeTributos;
     prepararImpressora(s);
+    parametros.driver = &s.obterDriver();
+    // The documents are held here: where their XML reading stopped must outlive a refusal.
     if (contem(xml, "<CFeCanc")) {
-        Ordal::CFe::ImpressaoCFeCanc cancelamento(s.obterDriver(), parametros);
-        cancelamento.imprimirXML(xml);
+        auto documento = std::make_unique<Ordal::CFe::CupomCancelamento>();
+        Ordal::CFe::ImpressaoCFeCanc cancelamento(documento.get(), parametros);
+        imprimirLido(*documento, aviso, [&] { cancelamento.imprimirXML(xml); });
     } else {
-        Ordal::CFe::ImpressaoCFeSaida venda(s.obterDriver(), parametros);
-        venda.imprimirXML(xml);
+        auto documento = std::make_unique<Ordal::CFe::CupomFiscalEletronico>();
+        Ordal::CFe::ImpressaoCFeSaida venda(documento.get(), parametros);
+        imprimirLido(*documento, aviso, [&] { venda.imprimirXML(xml); });
     }
     return 0;
 }
@@ -162,7 +213,7 @@ TipoDocumentoFiscal carregarDocumentoFiscal(const char** texto, std::string& arm
 }
 
 int ORVEX::imprimirDocumentoFiscal(const char* xml, const InfoDocumento* info, unsigned int tamanhoInfo,
-                                   int opcoes, int /*reservado*/) {
+                                   int opcoes, int /*reservado*/, std::string* aviso) {
     if (!xml || (!info && tamanhoInfo != 0)) return 3;
     if (!*xml) return 4;
 
@@ -175,8 +226,8 @@ int ORVEX::imprimirDocumentoFiscal(const char* xml, const InfoDocumento* info, u
     ParametrosImpressao parametros = parametrosDaConfiguracao(*this, tipo);
     if (info && temTipo(tamanhoInfo) && info->tipo != tipo) return 5;
 
-    if (tipo == DocumentoNFCe) return despacharNFCe(*this, xml, info, tamanhoInfo, opcoes, parametros);
-    return despacharCFe(*this, xml, parametros);
+    if (tipo == DocumentoNFCe) return despacharNFCe(*this, xml, info, tamanhoInfo, opcoes, parametros, aviso);
+    return despacharCFe(*this, xml, parametros, aviso);
 }
 
 }  // namespace ORDAL_VEX

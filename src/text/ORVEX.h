@@ -56,7 +56,8 @@ public:
     ORVEX(const ORVEX&) = delete;
     ORVEX& operator=(const ORVEX&) = delete;
 
-    // The one session of the process, constructed when the library is loaded.
+    // The one session of the process, constructed when the library is loaded. Defined with the
+    // exports (api/Sessao.cpp), which choose the driver it prints through.
     static ORVEX& instancia();
 
     // ---- configuration ----
@@ -72,7 +73,7 @@ public:
     // below the printer's width, else restores the full width.
     void aplicarLarguraBobina();
 
-    // ---- markup ----
+    // ---- markup (Tags.cpp) ----
     // Scans the text once: plain runs go to `imprimir`, tags become driver or facade operations.
     void interpretarTagsImpressao(const char* texto, unsigned int tamanho,
                                   const std::function<void(const char*, unsigned int)>& imprimir);
@@ -104,10 +105,12 @@ public:
     int carregarBMPMemoria(const char* caminho, char modo);
     bool imprimirBMPMemoria();
 
-    // ---- fiscal documents ----
+    // ---- fiscal documents (DespachoFiscal.cpp) ----
     // Prints a CF-e sale, a CF-e cancellation or a DANFE NFC-e from its XML text (VEX codes).
+    // `aviso`, when given, receives a message for a document printed from XML that was not
+    // understood to its end (it stays as it was otherwise).
     int imprimirDocumentoFiscal(const char* xml, const InfoDocumento* info, unsigned int tamanhoInfo, int opcoes,
-                                int reservado);
+                                int reservado, std::string* aviso = nullptr);
 
     // ---- print modes ----
     void alterarModoImpressao(int modos, int operacao);

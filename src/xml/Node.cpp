@@ -606,6 +606,7 @@ void Document::clear() noexcept
     }
     delete arena_;
     arena_ = nullptr;
+    stoppedAt_ = complete;
 }
 
 _Node* Document::detach()
@@ -613,7 +614,9 @@ _Node* Document::detach()
     if (storage_ == Storage::detached) return this;
     auto* copy = new Document;
     copy->arena_ = arena_;
+    copy->stoppedAt_ = stoppedAt_;
     arena_ = nullptr;
+    stoppedAt_ = complete;
     return adopt(copy);
 }
 

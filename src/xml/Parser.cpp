@@ -1,5 +1,5 @@
 // The forgiving single-pass parser: it never reports an error, it stops at the first thing it
-// cannot follow and keeps the tree built up to that point.
+// cannot follow and keeps the tree built up to that point, noting only where that was.
 #include <array>
 #include <bit>
 #include <cstdint>
@@ -25,6 +25,7 @@ public:
         return n;
     }
     static void setArena(Document& d, detail::Arena* a) noexcept { d.arena_ = a; }
+    static void setStoppedAt(Document& d, std::size_t at) noexcept { d.stoppedAt_ = at; }
     // A fresh chain of fresh attributes, linked by the parser itself.
     template <int K, class T>
     static void giveAttributes(TElement<K, T>* e, Attribute* head, Attribute* tail) noexcept
@@ -122,19 +123,25 @@ public:
     {
     }
 
-    void run()
+    // Parses the whole text; returns where it stopped (Document::stoppedAt).
+    std::size_t run()
     {
         stack_[0] = {&doc_, {}};
         depth_ = 1;
-        for (;;) {
-            if (step()) continue;
-            // The level on top of the stack has ended; its element must now be closed by the
-            // parent level, or the parent level ends as well.
+        try {
             for (;;) {
-                if (depth_ == 1) return;
-                const std::string_view name = stack_[--depth_].name;
-                if (closes(name)) break;
+                if (step()) continue;
+                // The level on top of the stack has ended; its element must now be closed by the
+                // parent level, or the parent level ends as well.
+                for (bool leftOpen = false;; leftOpen = true) {
+                    if (depth_ == 1) return stopPosition(leftOpen);
+                    const std::string_view name = stack_[--depth_].name;
+                    if (closes(name)) break;
+                }
             }
+        } catch (const std::bad_alloc&) {
+            // Out of memory: the node being read is the first thing not taken.
+            return stopPosition(true);
         }
     }
 
@@ -159,6 +166,16 @@ private:
     // The last search for '<': from ltFrom_, found at ltAt_ (npos: none).
     std::size_t ltFrom_ = npos;
     std::size_t ltAt_ = npos;
+
+    // Where parsing ended at the top level: every step leaves cur_ after what it took, so the
+    // next '<' begins what could not be followed. With no '<' left the text was followed to its
+    // end, unless an element was left open: then more text was needed.
+    std::size_t stopPosition(bool leftOpen)
+    {
+        const std::size_t lt = nextLt(cur_);
+        if (lt != npos) return lt;
+        return leftOpen ? text_.size() : complete;
+    }
 
     // Next '<' at or after pos (npos when none). Outer levels that end on the same malformed
     // spot repeat this search; remembering the last answer keeps that linear.
@@ -527,12 +544,14 @@ private:
 void parse(Document& document, std::string_view text, Converter converter)
 {
     document.clear();
+    // Nothing is taken until the parser has its memory.
+    ParserAccess::setStoppedAt(document, 0);
     // A node's text holds at most 4 GiB; no document comes near that, so none is read.
     if (text.size() > UINT32_MAX) return;
     try {
         auto* arena = new detail::Arena;
         ParserAccess::setArena(document, arena);
-        Parser(document, *arena, text, converter).run();
+        ParserAccess::setStoppedAt(document, Parser(document, *arena, text, converter).run());
     } catch (const std::bad_alloc&) {
         // Out of memory: keep what was built, like any other input that cannot be followed.
     }

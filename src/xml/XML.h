@@ -36,6 +36,9 @@ std::string decodeEntities(std::string_view text);
 // Deepest element nesting the parser accepts; deeper content ends parsing like malformed input.
 inline constexpr int maxDepth = 256;
 
+// Document::stoppedAt() of a parse that followed its text to the end.
+inline constexpr std::size_t complete = std::numeric_limits<std::size_t>::max();
+
 class _Node;
 class Document;
 
@@ -248,10 +251,15 @@ public:
     std::string toStringTree(bool indent = false, Converter converter = nullptr) const override;
     // Removes every child.
     void clear() noexcept;
+    // Where the last parse() into this document gave up: the offset, in the text it was given, of
+    // the first byte it could not use (the end of the text when elements were left open), or
+    // complete when it followed the text to its end. Text outside the markup counts as followed.
+    std::size_t stoppedAt() const noexcept { return stoppedAt_; }
 
 private:
     // Memory of the nodes parse() made in this document.
     detail::Arena* arena_ = nullptr;
+    std::size_t stoppedAt_ = complete;
     friend class _Node;
     friend class ParserAccess;
 };
@@ -387,7 +395,8 @@ extern template class TElement<2, Element>;
 extern template class TElement<7, ProcessingInstruction>;
 
 // Removes every child of document, then parses text into it. Never fails, never throws:
-// malformed input ends parsing and the tree keeps what was built before that point.
+// malformed input ends parsing and the tree keeps what was built before that point
+// (document.stoppedAt() tells where that was).
 void parse(Document& document, std::string_view text, Converter converter = utf8ToLatin1);
 // Reads the whole file and parses it; false (document left empty) when it cannot be read or
 // is larger than maxFileSize.

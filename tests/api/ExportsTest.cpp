@@ -213,4 +213,73 @@ TEST_F(ImpressoraTest, SizesCountsAndCoordinatesAtTheirExtremes) {
     EXPECT_GE(linhasComTinta(), 16) << "the library still prints";
 }
 
+// ---------------------------------------------------------------------------------------------
+// A fiscal XML the parser gives up on keeps its code; the last error and the error stream name the
+// byte, in the encoding of the message it joins (the verification's messages are Latin-1).
+
+TEST_F(ImpressoraTest, FiscalXMLNotUnderstoodNamesTheByte) {
+    carregarComImpressora();
+    const std::string porta = "[RX457]\nPORTA = " + emulador_->slavePath() + "\n";
+    const std::string verificar = porta + "VERIFICAR_CALCULOS_XML = 1\n";
+    const std::string amostras = std::string(FISCAL_SAMPLES_DIR) + "/";
+    const std::string cfe = rx457test::readFile(amostras + "cfe-sale-hom-1item-infcpl-v006.xml");
+    const std::string nfce = rx457test::readFile(amostras + "nfce-nfeproc-310-hom-df-cnpj-troco.xml");
+    std::string totalErrado = cfe;
+    totalErrado.insert(cfe.find("<vCFe>") + 6, "9");  // no longer the sum of the items
+    const size_t totalCFe = cfe.find("<total"), totalNFCe = nfce.find("<total");
+    const size_t fimTotal = totalErrado.find("</total>") + 8;
+    ASSERT_NE(totalCFe, std::string::npos);
+    ASSERT_NE(totalNFCe, std::string::npos);
+    const std::string utf8 = "(XML n\xC3\xA3o entendido a partir do byte ";
+
+    auto imprimir = fn<int(const char*, InfoDocumento*, unsigned, int, int)>("VEX_ImprimirDocumentoFiscal");
+    auto legado = fn<int(const char*, const char*, const char*, int, const char*, const char*, int, int, const char*)>(
+        "RX457_iImprimirXML_NFCe");
+    auto ultimoErro = [&] {
+        char texto[1024] = {};
+        fn<int(char*, unsigned)>("VEX_ObterUltimoErro")(texto, sizeof texto);
+        return std::string(texto);
+    };
+    struct Caso {
+        const char* nome;
+        std::string ini;
+        std::function<int()> chamar;
+        int codigo;
+        std::string detalhe;  // empty: the message is the one a well-formed document gets
+    } casos[] = {
+        {"CF-e cut inside a tag prints", porta,
+         [&] { return imprimir(cfe.substr(0, totalCFe + 3).c_str(), nullptr, 0, 0, 0); }, 0,
+         utf8 + std::to_string(totalCFe) + ")"},
+        {"NFC-e cut inside a tag, legacy export", porta,
+         [&] {
+             return legado(nfce.substr(0, totalNFCe + 3).c_str(), nullptr, nullptr, 0, "123456789012", "000001", 2, 0,
+                           nullptr);
+         },
+         1, utf8 + std::to_string(totalNFCe) + ")"},
+        {"CF-e cut after its totals is refused", verificar,
+         [&] { return imprimir(totalErrado.substr(0, fimTotal).c_str(), nullptr, 0, 0, 0); }, 11,
+         "(XML n\xE3o entendido a partir do byte " + std::to_string(fimTotal) + ")"},
+        {"well-formed CF-e refused", verificar, [&] { return imprimir(totalErrado.c_str(), nullptr, 0, 0, 0); }, 11,
+         ""},
+        {"well-formed CF-e prints", porta, [&] { return imprimir(cfe.c_str(), nullptr, 0, 0, 0); }, 0, ""},
+    };
+    for (const Caso& c : casos) {
+        writeIni(c.ini);
+        const std::string antes = ultimoErro();
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(c.chamar(), c.codigo) << c.nome;
+        const std::string linhas = testing::internal::GetCapturedStderr();
+        const std::string erro = ultimoErro();
+        if (c.detalhe.empty()) {
+            EXPECT_EQ(erro.find("entendido"), std::string::npos) << c.nome << ": " << erro;
+            if (c.codigo == 0) {
+                EXPECT_EQ(erro, antes) << c.nome;
+            }
+        } else {
+            EXPECT_NE(erro.find(c.detalhe), std::string::npos) << c.nome << ": " << erro;
+            EXPECT_NE(linhas.find(c.detalhe), std::string::npos) << c.nome << ": " << linhas;
+        }
+    }
+}
+
 }  // namespace

@@ -16,6 +16,7 @@ struct ParseCase {
     const char* what;
     std::string input;
     std::string expected;
+    std::size_t stoppedAt = XML::complete;  // the first byte parsing could not use
 };
 
 void PrintTo(const ParseCase& c, std::ostream* os) { *os << c.what; }
@@ -25,7 +26,10 @@ class ParseRules : public ::testing::TestWithParam<ParseCase> {};
 TEST_P(ParseRules, BuildsExpectedTree)
 {
     const ParseCase& c = GetParam();
-    EXPECT_EQ(parseAndDump(c.input), c.expected) << c.what << "\ninput: " << c.input;
+    XML::Document doc;
+    XML::parse(doc, c.input);
+    EXPECT_EQ(xmltest::dumpDocument(doc), c.expected) << c.what << "\ninput: " << c.input;
+    EXPECT_EQ(doc.stoppedAt(), c.stoppedAt) << c.what << "\ninput: " << c.input;
 }
 
 const ParseCase parseCases[] = {
@@ -68,19 +72,20 @@ const ParseCase parseCases[] = {
     {"comment with attribute-like text", "<!-- a=\"1\" --><r/>", "# a=\"1\" # r"},
     // Structure and malformed input
     {"siblings and nesting", "<r><a><b/></a><c>3</c></r>", "r{a{b},c'3'}"},
-    {"wrong closing tag stops", "<a><b>1</b></c><d/>", "a{b'1'}"},
-    {"missing root close keeps children", "<a><b>1</b><c>2", "a{b'1'}"},
-    {"truncated inside tag", "<a><b>1</b><c", "a{b'1'}"},
-    {"truncated closing tag", "<a>x</a", "a"},
-    {"blank in closing tag stops", "<r><a><b/></a ><c/></r>", "r{a{b}}"},
-    {"empty tag stops", "<r><></r>", "r"},
-    {"lone closing tag", "</a><b/>", ""},
-    {"unterminated comment", "<r><b/><!-- x", "r{b}"},
-    {"unterminated CDATA", "<r><a><![CDATA[x</a></r>", "r"},
-    {"less-than at the end", "<r/><", "r"},
+    {"wrong closing tag stops", "<a><b>1</b></c><d/>", "a{b'1'}", 11},
+    {"missing root close keeps children", "<a><b>1</b><c>2", "a{b'1'}", 11},
+    {"root left open at the end", "<r><b/>\n", "r{b}", 8},
+    {"truncated inside tag", "<a><b>1</b><c", "a{b'1'}", 11},
+    {"truncated closing tag", "<a>x</a", "a", 4},
+    {"blank in closing tag stops", "<r><a><b/></a ><c/></r>", "r{a{b}}", 10},
+    {"empty tag stops", "<r><></r>", "r", 3},
+    {"lone closing tag", "</a><b/>", "", 0},
+    {"unterminated comment", "<r><b/><!-- x", "r{b}", 7},
+    {"unterminated CDATA", "<r><a><![CDATA[x</a></r>", "r", 3},
+    {"less-than at the end", "<r/><", "r", 4},
     {"empty input", "", ""},
     {"unclosed child recovers at parent", "<a><b></a><c/>", "a{b} c"},
-    {"leaf needs exact name", "<a>1</ab><c/>", "a"},
+    {"leaf needs exact name", "<a>1</ab><c/>", "a", 4},
 };
 
 INSTANTIATE_TEST_SUITE_P(Xml, ParseRules, ::testing::ValuesIn(parseCases));
@@ -115,6 +120,7 @@ TEST(XmlParse, DepthIsLimited)
         XML::parse(doc, nested(XML::maxDepth - 1));
         EXPECT_EQ(xmltest::maxElementDepth(doc), XML::maxDepth);
         EXPECT_TRUE(XML::exists(doc.find("after")));
+        EXPECT_EQ(doc.stoppedAt(), XML::complete);
     }
     {
         // One more level ends parsing like malformed input: nothing past the limit, no sibling.
@@ -122,6 +128,7 @@ TEST(XmlParse, DepthIsLimited)
         XML::parse(doc, nested(XML::maxDepth));
         EXPECT_EQ(xmltest::maxElementDepth(doc), XML::maxDepth);
         EXPECT_FALSE(XML::exists(doc.find("after")));
+        EXPECT_EQ(doc.stoppedAt(), 3u * XML::maxDepth);  // the <leaf> one level too deep
     }
     {
         // A hostile document: no stack overflow, bounded time.

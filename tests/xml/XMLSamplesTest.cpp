@@ -39,6 +39,7 @@ TEST_P(Samples, ParsedCompletely)
     XML::Document doc;
     ASSERT_TRUE(XML::loadFile(doc, path));
     EXPECT_EQ(xmltest::countElements(doc), startTags);
+    EXPECT_EQ(doc.stoppedAt(), XML::complete);
     // One root element, plus the declaration when the file has one.
     int roots = 0;
     for (const XML::_Node* c = doc.firstChild; XML::exists(c); c = c->next) roots += c->kind() == 2;
