@@ -3,7 +3,7 @@ BUILD ?= build
 JOBS ?= 2
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-.PHONY: deps deps-demo configure build demo check tsan asan install-check bench clean
+.PHONY: deps deps-demo configure build demo check format format-check tsan asan install-check bench clean
 
 deps-demo:
 	scripts/install-deps demo
@@ -25,8 +25,15 @@ build: configure
 
 # CI: any compiler warning fails the build.
 check: CMAKE_FLAGS += -DRX457_WARNINGS_AS_ERRORS=ON
-check: build tsan asan install-check
+check: format-check build tsan asan install-check
 	ctest --test-dir $(BUILD) --output-on-failure -j$(JOBS)
+
+# The code style of .clang-format (generated tables excepted); `make format` applies it.
+format-check: deps
+	scripts/verificar-formato
+
+format: deps
+	scripts/verificar-formato --aplicar
 
 # The tests of the threads that share the session and the engine, built again under ThreadSanitizer.
 tsan: configure

@@ -145,6 +145,8 @@ constexpr bool kGravado = true;   // while a macro is recorded: only recorded
 constexpr bool kAtuado = false;   // while a macro is recorded: acted on
 }  // namespace
 
+// One row per command, kept on one line each.
+// clang-format off
 const ComandoEscPOS ParserAcesso::kComandos[44] = {
     {{0x0A}, 1, 0, kGravado, semBloco, [](Engine& e, const uint8_t*, int64_t) { e.descarregarLinha(); }},
     {{0x1B, 0x0C}, 2, 0, kGravado, semBloco, [](Engine& e, const uint8_t*, int64_t) { e.imprimirPagina(); }},
@@ -191,6 +193,7 @@ const ComandoEscPOS ParserAcesso::kComandos[44] = {
     {{0x1D, 0x57}, 2, 2, kGravado, semBloco, [](Engine& e, const uint8_t* a, int64_t) { e.larguraAreaImpressao(n16(a)); }},
     {{0x1D, 0x28, 0x6B}, 3, 2, kGravado, [](const Engine&, const uint8_t* a) { return int64_t(n16(a)); }, simbolo2D},
 };
+// clang-format on
 
 void Engine::alimentarBytes(const uint8_t* dados, size_t n) {
     if (!dados) return;
