@@ -196,8 +196,8 @@ int main(int argc, char** argv) {
     for (int taxa : {11520, 0})
         for (const Recibo& r : recibos)
             for (bool compactar : {false, true}) {
-                const std::string nome = std::string("Fio/") + r.nome + (taxa ? "/115200" : "/pty") +
-                                         (compactar ? "/compacto" : "/padrao");
+                const std::string nome =
+                    std::string("Fio/") + r.nome + (taxa ? "/115200" : "/pty") + (compactar ? "/compacto" : "/padrao");
                 benchmark::RegisterBenchmark(nome.c_str(), BM_Recibo, &r, taxa, compactar)
                     ->Iterations(taxa ? 1 : 5)
                     ->UseManualTime()

@@ -15,8 +15,7 @@ namespace {
 
 using Impressora = Ordal::Printer::VirtualPrinter<Ordal::Printer::RX457>;
 
-std::string lerAmostra(const std::string& nome)
-{
+std::string lerAmostra(const std::string& nome) {
     std::ifstream f(std::string(FISCAL_SAMPLES_DIR) + "/" + nome, std::ios::binary);
     std::ostringstream s;
     s << f.rdbuf();
@@ -24,8 +23,7 @@ std::string lerAmostra(const std::string& nome)
 }
 
 // The real invoice with its first item repeated until there are n of them.
-std::string comItens(const std::string& xml, int n)
-{
+std::string comItens(const std::string& xml, int n) {
     const size_t a = xml.find("<det ");
     const size_t b = xml.find("</det>", a) + 6;
     const size_t fim = xml.rfind("</det>") + 6;
@@ -45,14 +43,12 @@ struct Bancada {
     std::unique_ptr<Impressora> impressora = std::make_unique<Impressora>(emulador.slavePath());
 };
 
-Bancada& bancada()
-{
+Bancada& bancada() {
     static Bancada b;
     return b;
 }
 
-void imprimir(benchmark::State& state, const std::string& xml)
-{
+void imprimir(benchmark::State& state, const std::string& xml) {
     Impressora& vp = *bancada().impressora;
     Ordal::NFCe::ParametrosEmissaoDANFE emissao;
     emissao.identificadorToken = "000001";
@@ -79,8 +75,7 @@ protected:
 
 // XML text to dot lines in the ring: the capture stays open, and the time the output thread takes
 // to drain the ring after each document is left out.
-void renderizar(benchmark::State& state, const std::string& xml)
-{
+void renderizar(benchmark::State& state, const std::string& xml) {
     Impressora& vp = *bancada().impressora;
     Ordal::NFCe::ParametrosEmissaoDANFE emissao;
     emissao.identificadorToken = "000001";
@@ -99,28 +94,24 @@ void renderizar(benchmark::State& state, const std::string& xml)
     vp.limparImagem();
 }
 
-void BM_DANFE_NotaReal_Renderizar(benchmark::State& state)
-{
+void BM_DANFE_NotaReal_Renderizar(benchmark::State& state) {
     renderizar(state, lerAmostra("nfce-nfeproc-310-hom-df-cnpj-troco.xml"));
 }
 BENCHMARK(BM_DANFE_NotaReal_Renderizar)->Unit(benchmark::kMillisecond);
 
-void BM_DANFE_100Itens_Renderizar(benchmark::State& state)
-{
+void BM_DANFE_100Itens_Renderizar(benchmark::State& state) {
     renderizar(state, comItens(lerAmostra("nfce-nfeproc-310-hom-df-cnpj-troco.xml"), 100));
 }
 BENCHMARK(BM_DANFE_100Itens_Renderizar)->Unit(benchmark::kMillisecond);
 
 // The same with the capture opened and finished around each document, so the time includes
 // waiting for the output thread to write every line.
-void BM_DANFE_NotaReal(benchmark::State& state)
-{
+void BM_DANFE_NotaReal(benchmark::State& state) {
     imprimir(state, lerAmostra("nfce-nfeproc-310-hom-df-cnpj-troco.xml"));
 }
 BENCHMARK(BM_DANFE_NotaReal)->Unit(benchmark::kMillisecond);
 
-void BM_DANFE_100Itens(benchmark::State& state)
-{
+void BM_DANFE_100Itens(benchmark::State& state) {
     imprimir(state, comItens(lerAmostra("nfce-nfeproc-310-hom-df-cnpj-troco.xml"), 100));
 }
 BENCHMARK(BM_DANFE_100Itens)->Unit(benchmark::kMillisecond);

@@ -8,8 +8,7 @@
 
 #include <RX457.h>
 
-static int imprimir(const char* texto)
-{
+static int imprimir(const char* texto) {
     /* Legacy family: 1 is success. */
     if (RX457_iImprimirTexto(texto, 0) != 1) {
         fprintf(stderr, "texto recusado\n");
@@ -18,8 +17,7 @@ static int imprimir(const char* texto)
     return 1;
 }
 
-int main(void)
-{
+int main(void) {
     InfoImpressora info;
     int codigo = VEX_DetectarImpressora(&info, sizeof info);
     if (codigo != 0) {
@@ -28,8 +26,8 @@ int main(void)
         fprintf(stderr, "impressora nao detectada (codigo %d) %s\n", codigo, erro);
         return 1;
     }
-    printf("Impressora %s, firmware %s, em %s (%d pontos, %d dpi)\n", info.nomeModelo, info.versaoFirmware,
-           info.porta, info.larguraPontos, info.resolucaoDpi);
+    printf("Impressora %s, firmware %s, em %s (%d pontos, %d dpi)\n", info.nomeModelo, info.versaoFirmware, info.porta,
+           info.larguraPontos, info.resolucaoDpi);
 
     if (!imprimir("<ce><e><b>PADARIA BOA MASSA</b></e>\nRua das Flores, 123 - S\xE3o Paulo</ce><tc>-</tc>") ||
         !imprimir("2 x P\xE3o franc\xEAs               R$  1,60\n"

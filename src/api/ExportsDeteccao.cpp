@@ -5,9 +5,9 @@
 #include "RX457.h"
 #include "api/Exportacao.h"
 
+using Ordal::Printer::PalavraStatus;
 using ORDAL_VEX::ORVEX;
 using ORDAL_VEX::sobTrava;
-using Ordal::Printer::PalavraStatus;
 
 namespace {
 

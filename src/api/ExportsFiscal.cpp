@@ -12,8 +12,8 @@ using ORDAL_VEX::ORVEX;
 
 namespace {
 
-int imprimirXMLLegado(const char* exportacao, const char* xml, const char* a1, const char* a2, int a3,
-                      const char* a4, const char* a5, int a6, const char* a8) {
+int imprimirXMLLegado(const char* exportacao, const char* xml, const char* a1, const char* a2, int a3, const char* a4,
+                      const char* a5, int a6, const char* a8) {
     return ORDAL_VEX::sobTrava(exportacao, ORDAL_VEX::codigoFalhaLegado, [&](ORVEX& s) {
         if (!xml || !*xml) return -99;
         std::string armazenamento;
@@ -68,13 +68,13 @@ int RX457_iImprimirXML_NFCe(const char* xml, const char* a1, const char* a2, int
     return imprimirXMLLegado(__func__, xml, a1, a2, a3, a4, a5, a6, a8);
 }
 
-int RX457_iImprimirXML(const char* xml, const char* a1, const char* a2, int a3, const char* a4, const char* a5,
-                       int a6, int /*a7*/) {
+int RX457_iImprimirXML(const char* xml, const char* a1, const char* a2, int a3, const char* a4, const char* a5, int a6,
+                       int /*a7*/) {
     return imprimirXMLLegado(__func__, xml, a1, a2, a3, a4, a5, a6, nullptr);
 }
 
-int RX457_iImprimirXMLString(const char* xml, const char* a1, const char* a2, int a3, const char* a4,
-                             const char* a5, int a6, int /*a7*/) {
+int RX457_iImprimirXMLString(const char* xml, const char* a1, const char* a2, int a3, const char* a4, const char* a5,
+                             int a6, int /*a7*/) {
     return imprimirXMLLegado(__func__, xml, a1, a2, a3, a4, a5, a6, nullptr);
 }
 

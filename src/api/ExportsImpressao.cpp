@@ -7,11 +7,11 @@
 #include "RX457.h"
 #include "api/Exportacao.h"
 
+using Ordal::Printer::Driver;
 using ORDAL_VEX::comDriver;
 using ORDAL_VEX::ORVEX;
 using ORDAL_VEX::sobTrava;
 using ORDAL_VEX::sobTravaSemRetorno;
-using Ordal::Printer::Driver;
 
 namespace {
 constexpr int kFalha = ORDAL_VEX::codigoFalhaInterna;
@@ -20,7 +20,7 @@ constexpr size_t kMaximoQRCode = 7089;
 constexpr size_t kMaximoPDF417 = 5420;
 // Longest feed of one call: the renderer's ring of 40 inches. More is no receipt, only a long wait.
 constexpr int kPolegadasAvancoMaximo = 40;
-}
+}  // namespace
 
 extern "C" {
 
@@ -157,9 +157,8 @@ RX457_API void VEX_DeslocamentoVertical(int deslocamento) {
 
 RX457_API void VEX_ImprimirTexto(const char* texto) {
     if (!texto) return;
-    sobTravaSemRetorno("VEX_ImprimirTexto", [&](ORVEX& s) {
-        s.imprimirTextoSimples(texto, static_cast<unsigned int>(std::strlen(texto)));
-    });
+    sobTravaSemRetorno("VEX_ImprimirTexto",
+                       [&](ORVEX& s) { s.imprimirTextoSimples(texto, static_cast<unsigned int>(std::strlen(texto))); });
 }
 
 RX457_API void VEX_QRCodeSelecionarModelo(int modelo) {
@@ -206,7 +205,8 @@ RX457_API int VEX_ImprimirCodigoBarras(unsigned int tipo, const char* dados, int
         } else {
             // The barcode command counts its data in one byte.
             if (n > 255) return 2;
-            d.imprimirCodigoBarras(static_cast<int>(tipo), reinterpret_cast<const uint8_t*>(dados), static_cast<int>(n));
+            d.imprimirCodigoBarras(static_cast<int>(tipo), reinterpret_cast<const uint8_t*>(dados),
+                                   static_cast<int>(n));
         }
         s.posicaoLinha = 0;
         return 0;

@@ -44,14 +44,14 @@ bool lerStatusComCache(ORVEX& s) {
 int itemStatus(int item) {
     auto bit = [](int byte, int b) { return (cacheStatus.palavra[byte] >> b) & 1; };
     switch (item) {
-        case 1: return bit(0, 1) | bit(0, 2) | bit(0, 5) | bit(1, 3) | bit(1, 4);
-        case 2: return !bit(0, 1);
-        case 3: return !bit(1, 3) && !bit(1, 4);
-        case 4: return !bit(0, 5);
-        case 5: return bit(0, 2);
-        case 6: return !bit(1, 1) && !bit(1, 2);
-        case 7: return !bit(0, 0);
-        default: return bit(1, 6);
+    case 1: return bit(0, 1) | bit(0, 2) | bit(0, 5) | bit(1, 3) | bit(1, 4);
+    case 2: return !bit(0, 1);
+    case 3: return !bit(1, 3) && !bit(1, 4);
+    case 4: return !bit(0, 5);
+    case 5: return bit(0, 2);
+    case 6: return !bit(1, 1) && !bit(1, 2);
+    case 7: return !bit(0, 0);
+    default: return bit(1, 6);
     }
 }
 

@@ -51,8 +51,7 @@ RX457_API int VEX_AlterarParametroConfiguracaoVEX(const char* secao, const char*
     });
 }
 
-RX457_API int VEX_LerParametroConfiguracaoVEX(const char* secao, const char* chave, char* valor,
-                                              unsigned int tamanho) {
+RX457_API int VEX_LerParametroConfiguracaoVEX(const char* secao, const char* chave, char* valor, unsigned int tamanho) {
     return protegido("VEX_LerParametroConfiguracaoVEX", ORDAL_VEX::codigoFalhaInterna, [&] {
         ORVEX& s = ORVEX::instancia();
         Trava trava(s.mutex);

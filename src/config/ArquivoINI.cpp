@@ -170,8 +170,8 @@ bool INIFileBase::mesmoNome(std::string_view a, std::string_view b) const {
 void INIFileBase::avisar(const std::string& motivo) {
     if (motivo == ultimoAviso_) return;
     ultimoAviso_ = motivo;
-    std::fprintf(stderr, "Arquivo de configuração '%s' ignorado (não lido nem regravado): %s.\n",
-                 nomeArquivo_.c_str(), motivo.c_str());
+    std::fprintf(stderr, "Arquivo de configuração '%s' ignorado (não lido nem regravado): %s.\n", nomeArquivo_.c_str(),
+                 motivo.c_str());
     std::fflush(stderr);
 }
 
@@ -502,8 +502,10 @@ bool INIFileBase::gravarArquivo(const std::string& conteudo) {
     while (ok && escrito < conteudo.size()) {
         const ssize_t n = ::write(fd, conteudo.data() + escrito, conteudo.size() - escrito);
         if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) ok = false;
-        else escrito += static_cast<size_t>(n);
+        if (n <= 0)
+            ok = false;
+        else
+            escrito += static_cast<size_t>(n);
     }
     if (ok && ::fsync(fd) != 0) ok = false;
     if (::close(fd) != 0) ok = false;

@@ -36,9 +36,9 @@ struct PropriedadesChave {
     const char* nomeChave;
     T* variavel;
     const T* padrao;
-    const T* minimo;                     // may be null
-    const T* maximo;                     // may be null
-    const std::vector<T>* permitidos;    // may be null
+    const T* minimo;                   // may be null
+    const T* maximo;                   // may be null
+    const std::vector<T>* permitidos;  // may be null
 };
 
 template <typename T>
@@ -69,12 +69,18 @@ public:
     }
 };
 
-template <> void Chave<int>::lerTexto(const std::string&);
-template <> std::string Chave<int>::comoTexto() const;
-template <> void Chave<bool>::lerTexto(const std::string&);
-template <> std::string Chave<bool>::comoTexto() const;
-template <> void Chave<std::string>::lerTexto(const std::string&);
-template <> std::string Chave<std::string>::comoTexto() const;
+template <>
+void Chave<int>::lerTexto(const std::string&);
+template <>
+std::string Chave<int>::comoTexto() const;
+template <>
+void Chave<bool>::lerTexto(const std::string&);
+template <>
+std::string Chave<bool>::comoTexto() const;
+template <>
+void Chave<std::string>::lerTexto(const std::string&);
+template <>
+std::string Chave<std::string>::comoTexto() const;
 
 // The file and the pass machinery. The derived INIFile<T> supplies the table.
 class INIFileBase {
@@ -147,19 +153,19 @@ private:
     bool gravarArquivo(const std::string& conteudo);
 
     std::string nomeArquivo_;
-    std::string secaoAlvo_;       // the section an operation asked for
+    std::string secaoAlvo_;  // the section an operation asked for
     std::string chaveAlvo_;
     std::string valorLido_;
     std::string valorEscrever_;
     bool diferenciaMaiusculas_ = false;
     int modo_ = Carregar;
-    bool somenteAlvo_ = false;    // a save pass limited to secaoAlvo_/chaveAlvo_
-    std::string secaoTabela_;     // the section the table is declaring keys of
+    bool somenteAlvo_ = false;  // a save pass limited to secaoAlvo_/chaveAlvo_
+    std::string secaoTabela_;   // the section the table is declaring keys of
     bool falhaGravacao_ = false;
-    bool arquivoPresente_ = false; // textoPasse_ holds the file as read for this pass
+    bool arquivoPresente_ = false;  // textoPasse_ holds the file as read for this pass
     bool passeAlterado_ = false;
     std::string textoPasse_;
-    std::string ultimoAviso_;     // so that a file refused again and again is reported once
+    std::string ultimoAviso_;  // so that a file refused again and again is reported once
 };
 
 // Binds the parameter class T to a file: T holds the variables, and the explicit specialisations of

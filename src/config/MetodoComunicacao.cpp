@@ -10,9 +10,9 @@ MetodoComunicacao metodoComunicacaoDeTexto(const std::string& texto) {
 
 const char* nomeMetodoComunicacao(MetodoComunicacao m) {
     switch (m) {
-        case SERIAL: return "SERIAL";
-        case ETHERNET: return "ETHERNET";
-        default: return "USB";
+    case SERIAL: return "SERIAL";
+    case ETHERNET: return "ETHERNET";
+    default: return "USB";
     }
 }
 

@@ -16,6 +16,8 @@ const char* nomeMetodoComunicacao(MetodoComunicacao m);
 }  // namespace ORDAL_VEX
 
 namespace Misc::ArquivoINI {
-template <> void Chave<ORDAL_VEX::MetodoComunicacao>::lerTexto(const std::string&);
-template <> std::string Chave<ORDAL_VEX::MetodoComunicacao>::comoTexto() const;
+template <>
+void Chave<ORDAL_VEX::MetodoComunicacao>::lerTexto(const std::string&);
+template <>
+std::string Chave<ORDAL_VEX::MetodoComunicacao>::comoTexto() const;
 }  // namespace Misc::ArquivoINI

@@ -23,8 +23,8 @@ void INIFile<ORDAL_VEX::ParametrosDoArquivoInicializacao>::tabela() {
     chave("CODEPAGE_AUTOMATICO", codepageAutomatico, true, R);
     chave("ENTERAUTOMATICO", enterAutomatico, true, R);
     chave("ENTERALINHAMENTO", enterAlinhamento, true, R);
-    declarar(PropriedadesChave<MetodoComunicacao>{"METODO_DE_COMUNICACAO", &metodoDeComunicacao, &metodoPadrao,
-                                                  nullptr, nullptr, &metodos},
+    declarar(PropriedadesChave<MetodoComunicacao>{"METODO_DE_COMUNICACAO", &metodoDeComunicacao, &metodoPadrao, nullptr,
+                                                  nullptr, &metodos},
              R);
     chave("TABULACAO", tabulacao, "", R);
     chave("TAMANHO_QRCODE", tamanhoQRCode, 3, 1, 16, R);

@@ -72,8 +72,10 @@ struct ParametrosDoArquivoInicializacao : OpcoesDeLeiaute {
 }  // namespace ORDAL_VEX
 
 namespace Misc::ArquivoINI {
-template <> void INIFile<ORDAL_VEX::ParametrosDoArquivoInicializacao>::tabela();
-template <> void INIFile<ORDAL_VEX::ParametrosDoArquivoInicializacao>::aposTabela();
+template <>
+void INIFile<ORDAL_VEX::ParametrosDoArquivoInicializacao>::tabela();
+template <>
+void INIFile<ORDAL_VEX::ParametrosDoArquivoInicializacao>::aposTabela();
 }  // namespace Misc::ArquivoINI
 
 namespace ORDAL_VEX {

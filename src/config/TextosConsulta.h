@@ -8,8 +8,8 @@ namespace Ordal::DocumentoFiscal {
 
 struct TextosConsulta {
     std::string aplicativoConsulta = "De olho na nota";  // named in the CF-e closing text
-    std::string wsConsultaQRCode;                          // base address of the NFC-e QR code
-    std::string urlConsulta;                               // NFC-e query address printed under the key
+    std::string wsConsultaQRCode;                        // base address of the NFC-e QR code
+    std::string urlConsulta;                             // NFC-e query address printed under the key
 };
 
 // A copy of the current texts, and their replacement; safe from any thread.

@@ -11,8 +11,7 @@ namespace Ordal::DocumentoFiscal {
 
 namespace detail {
 
-constexpr long long potencia10(int n)
-{
+constexpr long long potencia10(int n) {
     long long p = 1;
     for (int i = 0; i < n; ++i) p *= 10;
     return p;
@@ -20,16 +19,14 @@ constexpr long long potencia10(int n)
 
 // Sums of hostile values must not be undefined behaviour: they stop at the limits instead.
 template <typename T>
-constexpr T somarSaturado(T a, T b)
-{
+constexpr T somarSaturado(T a, T b) {
     T r{};
     if (__builtin_add_overflow(a, b, &r)) return b > 0 ? std::numeric_limits<T>::max() : std::numeric_limits<T>::min();
     return r;
 }
 
 template <typename T>
-constexpr T subtrairSaturado(T a, T b)
-{
+constexpr T subtrairSaturado(T a, T b) {
     T r{};
     if (__builtin_sub_overflow(a, b, &r)) return b < 0 ? std::numeric_limits<T>::max() : std::numeric_limits<T>::min();
     return r;
@@ -39,8 +36,7 @@ constexpr T subtrairSaturado(T a, T b)
 
 // Divides a raw value by 10^casas. Rule 'A' rounds half to even, any other rule truncates.
 // Negative values are truncated toward zero (never rounded away from it).
-inline __int128 reescalar(__int128 valor, int casas, char regra)
-{
+inline __int128 reescalar(__int128 valor, int casas, char regra) {
     if (casas <= 0) return valor;
     if (casas > 36) return 0;
     __int128 divisor = 1;
@@ -54,8 +50,7 @@ inline __int128 reescalar(__int128 valor, int casas, char regra)
     return q;
 }
 
-inline long long reescalar(long long valor, int casas, char regra)
-{
+inline long long reescalar(long long valor, int casas, char regra) {
     return static_cast<long long>(reescalar(static_cast<__int128>(valor), casas, regra));
 }
 
@@ -78,8 +73,7 @@ public:
     virtual ~Acumulador() = default;
 
     // Fixed-point text "%lld.%0*lld"; a negative value is "-" and its absolute value.
-    virtual std::string toString() const
-    {
+    virtual std::string toString() const {
         long long v = static_cast<long long>(valor);
         unsigned long long a = v < 0 ? 0ULL - static_cast<unsigned long long>(v) : static_cast<unsigned long long>(v);
         std::string texto = v < 0 ? "-" : "";
@@ -99,8 +93,7 @@ public:
     // Reads a plain decimal text: digits, at most one '.', no sign; anything else ends it.
     // Fraction digits beyond N are truncated; digits that would overflow the raw type end
     // the reading as well, so hostile input never wraps around.
-    void fromString(std::string_view texto)
-    {
+    void fromString(std::string_view texto) {
         T v = 0;
         bool ponto = false;
         int fracao = 0;
@@ -108,7 +101,8 @@ public:
             if (c >= '0' && c <= '9') {
                 if (ponto && fracao >= N) break;
                 T proximo{};
-                if (__builtin_mul_overflow(v, T(10), &proximo) || __builtin_add_overflow(proximo, T(c - '0'), &proximo)) break;
+                if (__builtin_mul_overflow(v, T(10), &proximo) || __builtin_add_overflow(proximo, T(c - '0'), &proximo))
+                    break;
                 v = proximo;
                 if (ponto) ++fracao;
             } else if (c == '.' && !ponto) {
@@ -126,8 +120,7 @@ public:
         valor = v;
     }
 
-    static Acumulador deTexto(std::string_view texto)
-    {
+    static Acumulador deTexto(std::string_view texto) {
         Acumulador a;
         a.fromString(texto);
         return a;
@@ -135,13 +128,11 @@ public:
 
     constexpr bool zero() const { return valor == 0; }
 
-    Acumulador& operator+=(const Acumulador& o)
-    {
+    Acumulador& operator+=(const Acumulador& o) {
         valor = detail::somarSaturado(valor, o.valor);
         return *this;
     }
-    Acumulador& operator-=(const Acumulador& o)
-    {
+    Acumulador& operator-=(const Acumulador& o) {
         valor = detail::subtrairSaturado(valor, o.valor);
         return *this;
     }

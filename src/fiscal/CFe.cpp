@@ -10,8 +10,7 @@ namespace Ordal::CFe {
 using namespace DocumentoFiscal;
 using namespace DocumentoFiscal::Leitura;
 
-void lerParteComum(const XML::Document& doc, DadosCupomFiscalEletronico& d)
-{
+void lerParteComum(const XML::Document& doc, DadosCupomFiscalEletronico& d) {
     lerDeclaracao(doc, d);
     const XML::_Node& inf = doc.findAny("CFe/infCFe", "CFeCanc/infCFe");
     inf.attribute("versaoDadosEnt").readDigits(d.versaoDadosEnt);
@@ -45,15 +44,13 @@ void lerParteComum(const XML::Document& doc, DadosCupomFiscalEletronico& d)
     d.emitente.endereco.uf = siglaUF(d.codigoUF);
 }
 
-void CupomFiscalEletronico::reiniciar()
-{
+void CupomFiscalEletronico::reiniciar() {
     static_cast<DadosCupomFiscalEletronico&>(*this) = DadosCupomFiscalEletronico();
     reiniciarVendaEletronica();
     valoresProduto.fill(Decimal2());
 }
 
-bool CupomFiscalEletronico::interpretarXML(const XML::Document& doc)
-{
+bool CupomFiscalEletronico::interpretarXML(const XML::Document& doc) {
     reiniciar();
     CupomEletronico::interpretarXML(doc);
     const XML::_Node& inf = doc.find("CFe/infCFe");
@@ -78,8 +75,7 @@ bool CupomFiscalEletronico::interpretarXML(const XML::Document& doc)
     return true;
 }
 
-bool CupomCancelamento::interpretarXML(const XML::Document& doc)
-{
+bool CupomCancelamento::interpretarXML(const XML::Document& doc) {
     static_cast<DadosCupomFiscalEletronico&>(*this) = DadosCupomFiscalEletronico();
     static_cast<DadosCupomFiscalCancelamento&>(*this) = DadosCupomFiscalCancelamento();
     const XML::_Node& inf = doc.find("CFeCanc/infCFe");
@@ -95,56 +91,39 @@ namespace {
 
 using XML::_Node;
 
-_Node* elemento(const std::string& nome, const std::string& texto = {})
-{
-    return new XML::Element(nome, texto);
-}
+_Node* elemento(const std::string& nome, const std::string& texto = {}) { return new XML::Element(nome, texto); }
 
-_Node* elemento(const std::string& nome, _Node* atributos)
-{
-    return new XML::Element(nome, std::string(), atributos);
-}
+_Node* elemento(const std::string& nome, _Node* atributos) { return new XML::Element(nome, std::string(), atributos); }
 
-void filho(_Node& pai, const std::string& nome, const std::string& texto)
-{
-    pai.append(elemento(nome, texto));
-}
+void filho(_Node& pai, const std::string& nome, const std::string& texto) { pai.append(elemento(nome, texto)); }
 
-void filhoSeHouver(_Node& pai, const std::string& nome, const std::string& texto)
-{
+void filhoSeHouver(_Node& pai, const std::string& nome, const std::string& texto) {
     if (!texto.empty()) filho(pai, nome, texto);
 }
 
-std::string inteiro(int v)
-{
-    return std::to_string(v);
-}
+std::string inteiro(int v) { return std::to_string(v); }
 
 // Layout versions are kept as their digits (7 for 0.07); a SAT unit takes them as "0.07".
-std::string versao(int digitos)
-{
+std::string versao(int digitos) {
     if (digitos < 0) digitos = 0;
     char buf[24];
     std::snprintf(buf, sizeof buf, "%d.%02d", digitos / 100, digitos % 100);
     return buf;
 }
 
-std::string caixa(int numero)
-{
+std::string caixa(int numero) {
     char buf[24];
     std::snprintf(buf, sizeof buf, "%03d", numero);
     return buf;
 }
 
-_Node* declaracao(const DadosDocumentoFiscalEletronico& d)
-{
+_Node* declaracao(const DadosDocumentoFiscalEletronico& d) {
     _Node* atributos = new XML::Attribute("version", d.versaoXML);
     atributos->append(new XML::Attribute("encoding", d.codificacaoXML));
     return new XML::ProcessingInstruction("xml", atributos);
 }
 
-_Node* ide(const DadosCupomFiscalEletronico& d)
-{
+_Node* ide(const DadosCupomFiscalEletronico& d) {
     _Node* e = elemento("ide");
     filho(*e, "CNPJ", d.cnpjSoftwareHouse);
     filho(*e, "signAC", d.assinaturaAC);
@@ -152,8 +131,7 @@ _Node* ide(const DadosCupomFiscalEletronico& d)
     return e;
 }
 
-_Node* emit(const DadosCupomFiscalEletronico& d)
-{
+_Node* emit(const DadosCupomFiscalEletronico& d) {
     const Emitente& m = d.emitente;
     _Node* e = elemento("emit");
     filho(*e, "CNPJ", m.cnpj);
@@ -164,8 +142,7 @@ _Node* emit(const DadosCupomFiscalEletronico& d)
     return e;
 }
 
-_Node* dest(const DadosCupomFiscalEletronico& d)
-{
+_Node* dest(const DadosCupomFiscalEletronico& d) {
     const Destinatario& c = d.destinatario;
     _Node* e = elemento("dest");
     if (!c.cnpj.empty())
@@ -176,8 +153,7 @@ _Node* dest(const DadosCupomFiscalEletronico& d)
     return e;
 }
 
-_Node* entrega(const Endereco& a)
-{
+_Node* entrega(const Endereco& a) {
     _Node* e = elemento("entrega");
     filhoSeHouver(*e, "xLgr", a.logradouro);
     filhoSeHouver(*e, "nro", a.numero);
@@ -188,23 +164,30 @@ _Node* entrega(const Endereco& a)
     return e;
 }
 
-_Node* icms(const ImpostoICMS& i)
-{
+_Node* icms(const ImpostoICMS& i) {
     std::string origem = i.origem ? std::string(1, i.origem) : std::string("0");
     _Node* g = nullptr;
     switch (i.cst) {
-    case 0: case 20: case 90:
+    case 0:
+    case 20:
+    case 90:
         g = elemento("ICMS00");
         filho(*g, "Orig", origem);
         filho(*g, "CST", i.cst == 0 ? "00" : inteiro(i.cst));
         filho(*g, "pICMS", i.aliquota.toString());
         break;
-    case 40: case 41: case 50: case 60:
+    case 40:
+    case 41:
+    case 50:
+    case 60:
         g = elemento("ICMS40");
         filho(*g, "Orig", origem);
         filho(*g, "CST", inteiro(i.cst));
         break;
-    case 102: case 300: case 400: case 500:
+    case 102:
+    case 300:
+    case 400:
+    case 500:
         g = elemento("ICMSSN102");
         filho(*g, "Orig", origem);
         filho(*g, "CSOSN", inteiro(i.cst));
@@ -215,24 +198,21 @@ _Node* icms(const ImpostoICMS& i)
         filho(*g, "CSOSN", inteiro(i.cst));
         filho(*g, "pICMS", i.aliquota.toString());
         break;
-    default:
-        return nullptr;
+    default: return nullptr;
     }
     _Node* e = elemento("ICMS");
     e->append(g);
     return e;
 }
 
-std::string cstContribuicao(int cst)
-{
+std::string cstContribuicao(int cst) {
     char buf[16];
     std::snprintf(buf, sizeof buf, "%02d", cst);
     return buf;
 }
 
 // Rate by value (vBC and p-rate) or by quantity (qBCProd and vAliqProd).
-void porValorOuQuantidade(_Node& g, const ImpostoPISCOFINS& c, const std::string& sufixo)
-{
+void porValorOuQuantidade(_Node& g, const ImpostoPISCOFINS& c, const std::string& sufixo) {
     if (c.quantidadeVendida.zero() && c.aliquotaValor.zero()) {
         filho(g, "vBC", c.baseCalculo.toString());
         filho(g, "p" + sufixo, c.aliquota.toString());
@@ -242,11 +222,12 @@ void porValorOuQuantidade(_Node& g, const ImpostoPISCOFINS& c, const std::string
     }
 }
 
-_Node* contribuicao(const ImpostoPISCOFINS& c, const std::string& sufixo)
-{
+_Node* contribuicao(const ImpostoPISCOFINS& c, const std::string& sufixo) {
     _Node* g = nullptr;
     switch (c.cst) {
-    case 1: case 2: case 5:
+    case 1:
+    case 2:
+    case 5:
         g = elemento(sufixo + "Aliq");
         filho(*g, "CST", cstContribuicao(c.cst));
         filho(*g, "vBC", c.baseCalculo.toString());
@@ -258,7 +239,11 @@ _Node* contribuicao(const ImpostoPISCOFINS& c, const std::string& sufixo)
         filho(*g, "qBCProd", c.quantidadeVendida.toString());
         filho(*g, "vAliqProd", c.aliquotaValor.toString());
         break;
-    case 4: case 6: case 7: case 8: case 9:
+    case 4:
+    case 6:
+    case 7:
+    case 8:
+    case 9:
         g = elemento(sufixo + "NT");
         filho(*g, "CST", cstContribuicao(c.cst));
         break;
@@ -271,30 +256,27 @@ _Node* contribuicao(const ImpostoPISCOFINS& c, const std::string& sufixo)
         filho(*g, "CST", cstContribuicao(c.cst));
         porValorOuQuantidade(*g, c, sufixo);
         break;
-    default:
-        return nullptr;
+    default: return nullptr;
     }
     _Node* e = elemento(sufixo);
     e->append(g);
     return e;
 }
 
-_Node* contribuicaoST(const ImpostoPISCOFINS& c, const std::string& sufixo)
-{
-    if (c.baseCalculo.zero() && c.aliquota.zero() && c.quantidadeVendida.zero() && c.aliquotaValor.zero()) return nullptr;
+_Node* contribuicaoST(const ImpostoPISCOFINS& c, const std::string& sufixo) {
+    if (c.baseCalculo.zero() && c.aliquota.zero() && c.quantidadeVendida.zero() && c.aliquotaValor.zero())
+        return nullptr;
     _Node* e = elemento(sufixo + "ST");
     porValorOuQuantidade(*e, c, sufixo);
     return e;
 }
 
-bool temISSQN(const ImpostoISSQN& s)
-{
+bool temISSQN(const ImpostoISSQN& s) {
     return !s.aliquota.zero() || !s.deducao.zero() || !s.itemListaServico.empty() || !s.municipioFatoGerador.empty() ||
            !s.codigoServicoMunicipio.empty();
 }
 
-_Node* issqn(const ImpostoISSQN& s)
-{
+_Node* issqn(const ImpostoISSQN& s) {
     _Node* e = elemento("ISSQN");
     filho(*e, "vDeducISSQN", s.deducao.toString());
     filho(*e, "vAliq", s.aliquota.toString());
@@ -306,9 +288,9 @@ _Node* issqn(const ImpostoISSQN& s)
     return e;
 }
 
-_Node* det(const ItemVenda& item, int posicao)
-{
-    _Node* e = elemento("det", new XML::Attribute("nItem", inteiro(item.numeroItem != 0 ? item.numeroItem : posicao + 1)));
+_Node* det(const ItemVenda& item, int posicao) {
+    _Node* e =
+        elemento("det", new XML::Attribute("nItem", inteiro(item.numeroItem != 0 ? item.numeroItem : posicao + 1)));
     _Node* prod = elemento("prod");
     filho(*prod, "cProd", item.codigo);
     filhoSeHouver(*prod, "cEAN", item.codigoBarras);
@@ -340,15 +322,11 @@ _Node* det(const ItemVenda& item, int posicao)
     return e;
 }
 
-std::string serializar(XML::Document& doc)
-{
-    return doc.toStringTree(false, XML::latin1ToUtf8);
-}
+std::string serializar(XML::Document& doc) { return doc.toStringTree(false, XML::latin1ToUtf8); }
 
 }  // namespace
 
-std::string CupomFiscalEletronico::gerarXML() const
-{
+std::string CupomFiscalEletronico::gerarXML() const {
     XML::Document doc;
     doc.append(declaracao(*this));
     _Node* raiz = elemento("CFe");
@@ -397,8 +375,7 @@ std::string CupomFiscalEletronico::gerarXML() const
     return serializar(doc);
 }
 
-std::string CupomCancelamento::gerarXML() const
-{
+std::string CupomCancelamento::gerarXML() const {
     XML::Document doc;
     doc.append(declaracao(*this));
     _Node* raiz = elemento("CFeCanc");

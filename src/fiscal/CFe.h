@@ -33,8 +33,7 @@ void lerParteComum(const XML::Document& documento, DadosCupomFiscalEletronico& d
 template <class T>
 class CupomEletronico : public T, public DocumentoFiscal::InterfaceXML, public DadosCupomFiscalEletronico {
 public:
-    bool interpretarXML(const XML::Document& documento) override
-    {
+    bool interpretarXML(const XML::Document& documento) override {
         lerParteComum(documento, *this);
         return true;
     }

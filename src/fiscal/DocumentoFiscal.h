@@ -125,7 +125,7 @@ struct ItemVenda {
     Decimal3 valorUnitario;  // vUnCom
     // vUnCom with every decimal the document gives (NFC-e: up to 10).
     Decimal10 valorUnitarioDocumento;
-    char regraCalculo = 'A';  // 'A' rounding, 'T' truncation
+    char regraCalculo = 'A';   // 'A' rounding, 'T' truncation
     Decimal2 desconto;         // vDesc
     Decimal2 outros;           // vOutro
     Decimal2 rateioDesconto;   // vRatDesc
@@ -139,7 +139,7 @@ struct ItemVenda {
     ImpostoPISCOFINS cofins;
     ImpostoPISCOFINS cofinsST;
     ImpostoISSQN issqn;
-    Decimal2 valorTributos;  // vItem12741
+    Decimal2 valorTributos;           // vItem12741
     std::string informacaoAdicional;  // infAdProd
 };
 
@@ -173,9 +173,7 @@ private:
 struct MeioPagamento {
     MeioPagamento() = default;
     MeioPagamento(int codigo_, Decimal2 valor_, int credenciadora_ = 0)
-        : codigo(codigo_), valor(valor_), credenciadora(credenciadora_)
-    {
-    }
+        : codigo(codigo_), valor(valor_), credenciadora(credenciadora_) {}
 
     int codigo = 0;
     Decimal2 valor;
@@ -191,8 +189,7 @@ struct MeioPagamento {
 constexpr int MAX_PAGAMENTOS = 10;
 
 // The payment codes a reader accepts; any other code leaves the entry's code at 0.
-constexpr bool codigoPagamentoValido(int codigo)
-{
+constexpr bool codigoPagamentoValido(int codigo) {
     return (codigo >= 1 && codigo <= 5) || (codigo >= 10 && codigo <= 99);
 }
 

@@ -4,15 +4,13 @@
 namespace Ordal::DocumentoFiscal {
 
 namespace {
-std::optional<std::size_t> parada(const XML::Document& doc)
-{
+std::optional<std::size_t> parada(const XML::Document& doc) {
     if (doc.stoppedAt() == XML::complete) return std::nullopt;
     return doc.stoppedAt();
 }
 }  // namespace
 
-bool InterfaceXML::lerArquivoXML(const std::string& caminho, XML::Document* documento)
-{
+bool InterfaceXML::lerArquivoXML(const std::string& caminho, XML::Document* documento) {
     XML::Document temporario;
     XML::Document& doc = documento ? *documento : temporario;
     paradaXML_.reset();
@@ -21,8 +19,7 @@ bool InterfaceXML::lerArquivoXML(const std::string& caminho, XML::Document* docu
     return interpretarXML(doc);
 }
 
-bool InterfaceXML::lerXML(const std::string& texto, XML::Document* documento)
-{
+bool InterfaceXML::lerXML(const std::string& texto, XML::Document* documento) {
     XML::Document temporario;
     XML::Document& doc = documento ? *documento : temporario;
     XML::parse(doc, texto, XML::utf8ToLatin1);

@@ -4,8 +4,7 @@
 
 namespace Ordal::DocumentoFiscal::Leitura {
 
-const XML::_Node& proximoNaSequencia(const XML::_Node& no)
-{
+const XML::_Node& proximoNaSequencia(const XML::_Node& no) {
     if (!XML::exists(no)) return XML::nullNode();
     for (const XML::_Node* p = no.next; XML::exists(p); p = p->next) {
         const int tipo = p->kind();
@@ -15,8 +14,7 @@ const XML::_Node& proximoNaSequencia(const XML::_Node& no)
     return XML::nullNode();
 }
 
-void lerEndereco(const XML::_Node& no, Endereco& endereco)
-{
+void lerEndereco(const XML::_Node& no, Endereco& endereco) {
     endereco = Endereco();
     no.find("xLgr").readText(endereco.logradouro);
     no.find("nro").readText(endereco.numero);
@@ -27,8 +25,7 @@ void lerEndereco(const XML::_Node& no, Endereco& endereco)
     no.find("UF").readText(endereco.uf);
 }
 
-void lerEmitente(const XML::_Node& emit, Emitente& emitente)
-{
+void lerEmitente(const XML::_Node& emit, Emitente& emitente) {
     emitente = Emitente();
     emit.find("CNPJ").readText(emitente.cnpj);
     emit.find("CPF").readText(emitente.cpf);
@@ -44,15 +41,13 @@ void lerEmitente(const XML::_Node& emit, Emitente& emitente)
     lerEndereco(emit.find("enderEmit"), emitente.endereco);
 }
 
-void lerDestinatario(const XML::_Node& dest, Destinatario& destinatario)
-{
+void lerDestinatario(const XML::_Node& dest, Destinatario& destinatario) {
     dest.find("xNome").readText(destinatario.nome);
     dest.find("CNPJ").readText(destinatario.cnpj);
     dest.find("CPF").readText(destinatario.cpf);
 }
 
-void lerObservacoesFisco(const XML::_Node& primeira, std::array<ObservacaoFisco, MAX_OBSERVACOES_FISCO>& obs)
-{
+void lerObservacoesFisco(const XML::_Node& primeira, std::array<ObservacaoFisco, MAX_OBSERVACOES_FISCO>& obs) {
     const XML::_Node* no = &primeira;
     for (size_t k = 0; k < obs.size(); ++k) {
         if (no->kind() != XML::Element::Kind || no->name() != "obsFisco") break;
@@ -62,16 +57,14 @@ void lerObservacoesFisco(const XML::_Node& primeira, std::array<ObservacaoFisco,
     }
 }
 
-void lerAssinatura(const XML::_Node& sig, Assinatura& assinatura)
-{
+void lerAssinatura(const XML::_Node& sig, Assinatura& assinatura) {
     sig.find("SignatureValue").readText(assinatura.signatureValue);
     sig.find("KeyInfo/X509Data/X509Certificate").readText(assinatura.certificado);
     sig.find("SignedInfo/Reference").attribute("URI").readText(assinatura.uri);
     sig.find("SignedInfo/Reference/DigestValue").readText(assinatura.digestValue);
 }
 
-void lerDeclaracao(const XML::_Node& doc, DadosDocumentoFiscalEletronico& dados)
-{
+void lerDeclaracao(const XML::_Node& doc, DadosDocumentoFiscalEletronico& dados) {
     const XML::_Node& xml = doc.find("xml");
     xml.attribute("version").readText(dados.versaoXML);
     xml.attribute("encoding").readText(dados.codificacaoXML);
@@ -80,8 +73,7 @@ void lerDeclaracao(const XML::_Node& doc, DadosDocumentoFiscalEletronico& dados)
 namespace {
 
 // pX and vX are the rate and value elements of the contribution (pPIS, vPIS, pCOFINS, vCOFINS).
-void lerContribuicao(const XML::_Node& g, const char* pX, const char* vX, ImpostoPISCOFINS& imposto)
-{
+void lerContribuicao(const XML::_Node& g, const char* pX, const char* vX, ImpostoPISCOFINS& imposto) {
     imposto = ImpostoPISCOFINS();
     if (!XML::exists(g)) return;
     g.find("CST").readInt(imposto.cst);
@@ -98,15 +90,28 @@ namespace {
 
 // Fields of prod, in the order their bits are kept while reading.
 enum CampoProd {
-    cProd, cEAN, xProd, NCM, CEST, CFOP, uCom, qCom, vUnCom, indRegra, vDesc, vOutro, vRatDesc, vRatAcr, vProd,
-    vFrete, vSeg
+    cProd,
+    cEAN,
+    xProd,
+    NCM,
+    CEST,
+    CFOP,
+    uCom,
+    qCom,
+    vUnCom,
+    indRegra,
+    vDesc,
+    vOutro,
+    vRatDesc,
+    vRatAcr,
+    vProd,
+    vFrete,
+    vSeg
 };
 
-int campoProd(std::string_view n)
-{
+int campoProd(std::string_view n) {
     switch (n.size()) {
-    case 3:
-        return n == "NCM" ? NCM : -1;
+    case 3: return n == "NCM" ? NCM : -1;
     case 4:
         if (n == "vSeg") return vSeg;
         if (n == "CEST") return CEST;
@@ -126,21 +131,18 @@ int campoProd(std::string_view n)
         if (n == "vOutro") return vOutro;
         if (n == "vFrete") return vFrete;
         return -1;
-    case 7:
-        return n == "vRatAcr" ? vRatAcr : -1;
+    case 7: return n == "vRatAcr" ? vRatAcr : -1;
     case 8:
         if (n == "indRegra") return indRegra;
         if (n == "vRatDesc") return vRatDesc;
         return -1;
-    default:
-        return -1;
+    default: return -1;
     }
 }
 
 // One pass over the children of prod instead of a path lookup per field; as with find, only
 // the first element of each name counts.
-const XML::_Node* lerProd(const XML::_Node& prod, ItemVenda& item)
-{
+const XML::_Node* lerProd(const XML::_Node& prod, ItemVenda& item) {
     const XML::_Node* valorProduto = &XML::nullNode();
     unsigned vistos = 0;
     for (const XML::_Node* c = prod.firstChild; XML::exists(c); c = c->next) {
@@ -181,13 +183,9 @@ const XML::_Node* lerProd(const XML::_Node& prod, ItemVenda& item)
 
 }  // namespace
 
-void lerItem(const XML::_Node& det, ItemVenda& item)
-{
-    lerItem(det, item, nullptr);
-}
+void lerItem(const XML::_Node& det, ItemVenda& item) { lerItem(det, item, nullptr); }
 
-void lerItem(const XML::_Node& det, ItemVenda& item, const XML::_Node** vProd)
-{
+void lerItem(const XML::_Node& det, ItemVenda& item, const XML::_Node** vProd) {
     item = ItemVenda();
     det.attribute("nItem").readInt64(item.numeroItem);
 
@@ -205,7 +203,8 @@ void lerItem(const XML::_Node& det, ItemVenda& item, const XML::_Node** vProd)
         icms.find("vICMS").readDecimal(item.icms.valor);
     }
 
-    lerContribuicao(imposto.find("PIS").findAny("PISAliq", "PISQtde", "PISNT", "PISSN", "PISOutr"), "pPIS", "vPIS", item.pis);
+    lerContribuicao(imposto.find("PIS").findAny("PISAliq", "PISQtde", "PISNT", "PISSN", "PISOutr"), "pPIS", "vPIS",
+                    item.pis);
     lerContribuicao(imposto.find("PISST"), "pPIS", "vPIS", item.pisST);
     lerContribuicao(imposto.find("COFINS").findAny("COFINSAliq", "COFINSQtde", "COFINSNT", "COFINSSN", "COFINSOutr"),
                     "pCOFINS", "vCOFINS", item.cofins);
@@ -228,8 +227,8 @@ void lerItem(const XML::_Node& det, ItemVenda& item, const XML::_Node** vProd)
     det.find("infAdProd").readText(item.informacaoAdicional);
 }
 
-Decimal2 lerItens(const XML::_Node& primeiro, DadosVenda& venda, std::array<Decimal2, ListaItens::CAPACIDADE>& valoresProduto)
-{
+Decimal2 lerItens(const XML::_Node& primeiro, DadosVenda& venda,
+                  std::array<Decimal2, ListaItens::CAPACIDADE>& valoresProduto) {
     Decimal2 soma;
     const XML::_Node* det = &primeiro;
     for (int i = 0; XML::exists(*det) && i < ListaItens::CAPACIDADE; ++i) {
@@ -252,8 +251,7 @@ Decimal2 lerItens(const XML::_Node& primeiro, DadosVenda& venda, std::array<Deci
     return soma;
 }
 
-void lerTotais(const XML::_Node& total, DadosVendaDocumentoFiscalEletronico& venda)
-{
+void lerTotais(const XML::_Node& total, DadosVendaDocumentoFiscalEletronico& venda) {
     const XML::_Node& icms = total.find("ICMSTot");
     if (XML::exists(icms)) {
         TotalICMS& t = venda.totalICMS;
@@ -283,8 +281,7 @@ void lerTotais(const XML::_Node& total, DadosVendaDocumentoFiscalEletronico& ven
     total.find("DescAcrEntr/vAcresSubtot").readDecimal(venda.acrescimoSubtotal);
 }
 
-std::string semBrancosECdata(const std::string& texto)
-{
+std::string semBrancosECdata(const std::string& texto) {
     auto branco = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
     size_t ini = 0, fim = texto.size();
     while (ini < fim && branco(texto[ini])) ++ini;

@@ -28,7 +28,8 @@ void lerTotais(const XML::_Node& total, DadosVendaDocumentoFiscalEletronico& ven
 // Reads the run of consecutive det elements starting at det (at most 500) into the sale and
 // returns the sum of the product values with item additions and discounts. A run longer than
 // the list can hold throws std::invalid_argument: such a sale must not be printed cut short.
-Decimal2 lerItens(const XML::_Node& det, DadosVenda& venda, std::array<Decimal2, ListaItens::CAPACIDADE>& valoresProduto);
+Decimal2 lerItens(const XML::_Node& det, DadosVenda& venda,
+                  std::array<Decimal2, ListaItens::CAPACIDADE>& valoresProduto);
 
 // Text without surrounding blanks and, when present, without its CDATA markers.
 std::string semBrancosECdata(const std::string& texto);

@@ -8,15 +8,13 @@ namespace Ordal::NFCe {
 using namespace DocumentoFiscal;
 using namespace DocumentoFiscal::Leitura;
 
-void separarDataHora(const std::string& t, std::string& data, std::string& hora)
-{
+void separarDataHora(const std::string& t, std::string& data, std::string& hora) {
     if (t.size() <= 18) return;
     data = t.substr(0, 4) + t.substr(5, 2) + t.substr(8, 2);
     hora = t.substr(11, 2) + t.substr(14, 2) + t.substr(17, 2);
 }
 
-void lerParteComum(const XML::Document& doc, DadosNotaFiscalEletronica& d)
-{
+void lerParteComum(const XML::Document& doc, DadosNotaFiscalEletronica& d) {
     lerDeclaracao(doc, d);
     const XML::_Node& inf = doc.findAny("nfeProc/NFe/infNFe", "NFe/infNFe", "nfeProc/NFeCanc/infNFe", "NFeCanc/infNFe");
     inf.attribute("Id").readText(d.chaveAcesso);
@@ -68,8 +66,7 @@ void lerParteComum(const XML::Document& doc, DadosNotaFiscalEletronica& d)
     d.emitente.endereco.uf = siglaUF(d.codigoUF);
 }
 
-void NotaFiscalEletronicaSaida::reiniciar()
-{
+void NotaFiscalEletronicaSaida::reiniciar() {
     static_cast<DadosNotaFiscalEletronica&>(*this) = DadosNotaFiscalEletronica();
     reiniciarVendaEletronica();
     valoresProduto.fill(Decimal2());
@@ -77,8 +74,7 @@ void NotaFiscalEletronicaSaida::reiniciar()
 
 namespace {
 
-void lerPagamento(const XML::_Node& no, MeioPagamento& pagamento)
-{
+void lerPagamento(const XML::_Node& no, MeioPagamento& pagamento) {
     int codigo = 0;
     no.find("tPag").readInt(codigo);
     if (codigoPagamentoValido(codigo)) pagamento.codigo = codigo;
@@ -86,8 +82,7 @@ void lerPagamento(const XML::_Node& no, MeioPagamento& pagamento)
     no.find("xPag").readText(pagamento.descricao);
 }
 
-void lerCartao(const XML::_Node& card, MeioPagamento& pagamento)
-{
+void lerCartao(const XML::_Node& card, MeioPagamento& pagamento) {
     card.find("CNPJ").readText(pagamento.cnpjCredenciadora);
     card.find("tBand").readInt(pagamento.bandeira);
     card.find("cAut").readText(pagamento.autorizacao);
@@ -95,8 +90,7 @@ void lerCartao(const XML::_Node& card, MeioPagamento& pagamento)
 
 }  // namespace
 
-bool NotaFiscalEletronicaSaida::interpretarXML(const XML::Document& doc)
-{
+bool NotaFiscalEletronicaSaida::interpretarXML(const XML::Document& doc) {
     reiniciar();
     NotaFiscalEletronica::interpretarXML(doc);
     const XML::_Node& inf = doc.findAny("nfeProc/NFe/infNFe", "NFe/infNFe");
@@ -133,8 +127,7 @@ bool NotaFiscalEletronicaSaida::interpretarXML(const XML::Document& doc)
     return true;
 }
 
-bool NotaFiscalEletronicaCancelamento::interpretarXML(const XML::Document& doc)
-{
+bool NotaFiscalEletronicaCancelamento::interpretarXML(const XML::Document& doc) {
     static_cast<DadosNotaFiscalEletronica&>(*this) = DadosNotaFiscalEletronica();
     static_cast<DadosNotaFiscalCancelamento&>(*this) = DadosNotaFiscalCancelamento();
     const XML::_Node& inf = doc.findAny("nfeProc/CFeCanc/infNFe", "CFeCanc/infNFe");

@@ -46,8 +46,7 @@ void lerParteComum(const XML::Document& documento, DadosNotaFiscalEletronica& da
 template <class T>
 class NotaFiscalEletronica : public T, public DocumentoFiscal::InterfaceXML, public DadosNotaFiscalEletronica {
 public:
-    bool interpretarXML(const XML::Document& documento) override
-    {
+    bool interpretarXML(const XML::Document& documento) override {
         lerParteComum(documento, *this);
         return true;
     }

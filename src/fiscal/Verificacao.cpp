@@ -10,29 +10,24 @@ namespace Ordal::DocumentoFiscal {
 
 namespace {
 
-[[noreturn]] void falhar(const std::ostringstream& m)
-{
-    throw std::runtime_error(m.str());
-}
+[[noreturn]] void falhar(const std::ostringstream& m) { throw std::runtime_error(m.str()); }
 
-[[noreturn]] void falharTotal(const Decimal2& valorTotal, const Decimal2& soma)
-{
+[[noreturn]] void falharTotal(const Decimal2& valorTotal, const Decimal2& soma) {
     std::ostringstream m;
     m << "O valor do documento (" << valorTotal.toString()
-      << ") n\xE3o confere com a somat\xF3ria dos valores l\xEDquidos do itens registrados (" << soma.toString() << ").\n";
+      << ") n\xE3o confere com a somat\xF3ria dos valores l\xEDquidos do itens registrados (" << soma.toString()
+      << ").\n";
     falhar(m);
 }
 
-[[noreturn]] void falharValorProduto(int posicao, const XML::_Node& vProd)
-{
+[[noreturn]] void falharValorProduto(int posicao, const XML::_Node& vProd) {
     std::ostringstream m;
     m << "Item " << (posicao + 1) << ": Valor do produto (vProd) n\xE3o confere: " << vProd.value() << '\n';
     falhar(m);
 }
 
 // The CF-e: the SAT unit works the values out itself, so they must agree exactly.
-void verificar(const XML::Document& documento, const DadosVenda& venda, const Decimal2& valorTotal)
-{
+void verificar(const XML::Document& documento, const DadosVenda& venda, const Decimal2& valorTotal) {
     const XML::_Node* det = &documento.find("CFe/infCFe/det");
 
     Decimal2 liquidos = venda.somaValoresLiquidos();
@@ -55,7 +50,8 @@ void verificar(const XML::Document& documento, const DadosVenda& venda, const De
             vItem.readDecimal(v);
             if (v != DadosVenda::valorLiquidoItem(item)) {
                 std::ostringstream m;
-                m << "Item " << (i + 1) << ": Valor l\xEDquido do item (vItem) n\xE3o confere: " << vItem.value() << '\n';
+                m << "Item " << (i + 1) << ": Valor l\xEDquido do item (vItem) n\xE3o confere: " << vItem.value()
+                  << '\n';
                 falhar(m);
             }
         }
@@ -70,8 +66,7 @@ constexpr __int128 kToleranciaItem = 1'000'000'000'000;  // 0.01 with 14 decimal
 // The NFC-e by the authority's own rules: each item's vProd within one cent of qCom x vUnCom (the
 // unit price with all its decimals, up to 10), and vNF equal to the items' values less their
 // discounts plus their freight, insurance and other charges.
-void verificarNFCe(const XML::Document& documento, const NFCe::NotaFiscalEletronicaSaida& venda)
-{
+void verificarNFCe(const XML::Document& documento, const NFCe::NotaFiscalEletronicaSaida& venda) {
     const int n = venda.itensValidos();
     Decimal2 soma;
     for (int i = 0; i < n; ++i) {
@@ -90,7 +85,8 @@ void verificarNFCe(const XML::Document& documento, const NFCe::NotaFiscalEletron
             Decimal2 v;
             vProd.readDecimal(v);
             constexpr __int128 escala = Decimal10::escala * Decimal4::escala / Decimal2::escala;
-            const __int128 calculado = static_cast<__int128>(DadosVenda::precoUnitario(item).valor) * item.quantidade.valor;
+            const __int128 calculado =
+                static_cast<__int128>(DadosVenda::precoUnitario(item).valor) * item.quantidade.valor;
             __int128 diferenca = static_cast<__int128>(v.valor) * escala - calculado;
             if (diferenca < 0) diferenca = -diferenca;
             if (diferenca > kToleranciaItem) falharValorProduto(i, vProd);
@@ -101,13 +97,11 @@ void verificarNFCe(const XML::Document& documento, const NFCe::NotaFiscalEletron
 
 }  // namespace
 
-void verificarDocumento(const XML::Document& documento, const CFe::CupomFiscalEletronico& venda)
-{
+void verificarDocumento(const XML::Document& documento, const CFe::CupomFiscalEletronico& venda) {
     verificar(documento, venda, venda.valorTotal);
 }
 
-void verificarDocumento(const XML::Document& documento, const NFCe::NotaFiscalEletronicaSaida& venda)
-{
+void verificarDocumento(const XML::Document& documento, const NFCe::NotaFiscalEletronicaSaida& venda) {
     verificarNFCe(documento, venda);
 }
 

@@ -5,15 +5,15 @@
 
 namespace Ordal::DocumentoFiscal {
 
-void DadosVenda::verificarCalculos() const
-{
+void DadosVenda::verificarCalculos() const {
     Decimal2 somaAcrescimos, somaDescontos;
     int n = itensValidos();
     for (int i = 0; i < n; ++i) {
         const ItemVenda& item = itens[i];
         if (item.numeroItem != i + 1) {
             std::ostringstream m;
-            m << "Elemento " << (i + 1) << " Valor sequencial do item (nItem) n\xE3o confere:  " << item.numeroItem << '\n';
+            m << "Elemento " << (i + 1) << " Valor sequencial do item (nItem) n\xE3o confere:  " << item.numeroItem
+              << '\n';
             throw std::runtime_error(m.str());
         }
         somaAcrescimos += item.rateioAcrescimo;

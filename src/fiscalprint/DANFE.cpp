@@ -14,7 +14,9 @@ namespace {
 // Printed texts are Latin-1 bytes; escapes are split from the letters that follow them.
 const char* const kEletronica = "Fiscal de Consumidor Eletr\xF4nica";
 const char* const kNaoPermite = "N\xE3o permite aproveitamento";
-const char* const kCreditoICMS = "de cr\xE9" "dito de ICMS";
+const char* const kCreditoICMS =
+    "de cr\xE9"
+    "dito de ICMS";
 const char* const kContingencia = "EMITIDA EM CONTING\xCANCIA";
 const char* const kPendente = "Pendente de autoriza\xE7\xE3o";
 const char* const kHomologacao = "EMITIDA EM AMBIENTE DE HOMOLOGA\xC7\xC3O";
@@ -31,25 +33,30 @@ constexpr int kLadoMinimoQRCodePadrao = 25;
 
 // A sign before an amount. Built by appending: GCC 12 takes the insert that `"-" + temporary` makes
 // for an overlapping copy and warns (-Wrestrict).
-std::string comSinal(char sinal, const std::string& valor)
-{
+std::string comSinal(char sinal, const std::string& valor) {
     std::string texto(1, sinal);
     return texto.append(valor);
 }
 
-ParametrosImpressao comDriver(Printer::Driver& driver, ParametrosImpressao parametros)
-{
+ParametrosImpressao comDriver(Printer::Driver& driver, ParametrosImpressao parametros) {
     parametros.driver = &driver;
     return parametros;
 }
 
 }  // namespace
 
-ModeloDocumento DANFE::modeloDANFE()
-{
+ModeloDocumento DANFE::modeloDANFE() {
     ModeloDocumento m;
     m.opcoes = ModeloDocumento::TITULOS_NEGRITO;
-    m.titulosColunas = {"#", "C\xF3" "digo", "Descri\xE7\xE3o", "Qtde", "UN", "Vl Item", "", "Vl Total"};
+    m.titulosColunas = {"#",
+                        "C\xF3"
+                        "digo",
+                        "Descri\xE7\xE3o",
+                        "Qtde",
+                        "UN",
+                        "Vl Item",
+                        "",
+                        "Vl Total"};
     return m;
 }
 
@@ -57,44 +64,38 @@ DANFE::DANFE(Printer::Driver& driver, const ParametrosImpressao& parametros, con
              const ProtocoloAutorizacao& protocolo)
     : ImpressaoDocumento(modeloDANFE(), comDriver(driver, parametros)),
       ParametrosEmissaoDANFE(emissao),
-      protocoloChamador_(protocolo)
-{
+      protocoloChamador_(protocolo) {
     // The manual's item table shows each item's product value and nothing under it.
     if (leiautePadrao()) opcoes |= SEM_AJUSTES_ITEM;
 }
 
 DANFE::DANFE(Printer::Driver& driver, const ParametrosImpressao& parametros, const ParametrosEmissaoDANFE& emissao,
              const NotaFiscalEletronicaSaida& nota, const ProtocoloAutorizacao& protocolo)
-    : DANFE(driver, parametros, emissao, protocolo)
-{
+    : DANFE(driver, parametros, emissao, protocolo) {
     nota_ = nota;
 }
 
-void DANFE::imprimirXML(const std::string& texto)
-{
+void DANFE::imprimirXML(const std::string& texto) {
     XML::Document documento;
     nota_.lerXML(texto, &documento);
     if (opcoesLeiaute & VERIFICAR_CALCULOS) verificarDocumento(documento, nota_);
     ImprimirDocumento();
 }
 
-void DANFE::aplicarProtocolo()
-{
+void DANFE::aplicarProtocolo() {
     if (!nota_.protocolo.numeroProtocolo.empty() || protocoloChamador_.numeroProtocolo.empty()) return;
     nota_.protocolo.numeroProtocolo = protocoloChamador_.numeroProtocolo;
     nota_.protocolo.dataRecebimento = protocoloChamador_.dataRecebimento;
     nota_.protocolo.horaRecebimento = protocoloChamador_.horaRecebimento;
 }
 
-Decimal2 DANFE::valorItem(int posicao) const
-{
+Decimal2 DANFE::valorItem(int posicao) const {
     if (!leiautePadrao()) return valorLiquidoItem(posicao);
     if (posicao < 0 || posicao >= ListaItens::CAPACIDADE) return {};
     return nota_.valoresProduto[static_cast<size_t>(posicao)];
 }
 
-Decimal2 DANFE::valorLiquidoItem(int posicao) const
-{
+Decimal2 DANFE::valorLiquidoItem(int posicao) const {
     // The authorised product value (prod/vProd) rather than one recomputed from a unit price
     // that the model keeps to three decimals only.
     if (posicao < 0 || posicao >= ListaItens::CAPACIDADE) return {};
@@ -107,30 +108,25 @@ Decimal2 DANFE::valorLiquidoItem(int posicao) const
 
 Decimal2 DANFE::valorTotal() const { return nota_.valorTotal; }
 
-Decimal2 DANFE::valorAntesAjustes() const
-{
+Decimal2 DANFE::valorAntesAjustes() const {
     return nota_.valorTotal + nota_.descontoSubtotal - nota_.acrescimoSubtotal;
 }
 
-std::string DANFE::montarEnderecoQRCode() const
-{
+std::string DANFE::montarEnderecoQRCode() const {
     return NFCe::montarEnderecoQRCode(nota_, identificadorToken, codigoSeguranca, textosConsulta().wsConsultaQRCode);
 }
 
-std::string DANFE::textoQRCode() const
-{
+std::string DANFE::textoQRCode() const {
     return nota_.qrCodeTexto.empty() ? montarEnderecoQRCode() : nota_.qrCodeTexto;
 }
 
-std::string DANFE::enderecoConsulta() const
-{
+std::string DANFE::enderecoConsulta() const {
     const std::string url = textosConsulta().urlConsulta;
     if (leiautePadrao()) return nota_.urlChave.empty() ? url : nota_.urlChave;
     return url.empty() ? nota_.urlChave : url;
 }
 
-Decimal2 DANFE::valorTroco() const
-{
+Decimal2 DANFE::valorTroco() const {
     // Without the amount handed over, the change the document states (layout 4.00 vTroco, whose
     // vPag are the amounts handed over) is the one to print.
     if (valorRecebido.valor == 0) return nota_.troco.valor > 0 ? nota_.troco : Decimal2();
@@ -144,8 +140,7 @@ Decimal2 DANFE::valorTroco() const
     return troco.valor > 0 ? troco : Decimal2();
 }
 
-long long DANFE::quantidadeTotalItens() const
-{
+long long DANFE::quantidadeTotalItens() const {
     long long total = 0;
     for (int i = 0; i < nota_.itensValidos(); ++i) {
         const ItemVenda& item = nota_.itens[i];
@@ -160,8 +155,7 @@ long long DANFE::quantidadeTotalItens() const
 
 // ---- blocks ----
 
-void DANFE::imprimirEmitente(const Emitente& emitente)
-{
+void DANFE::imprimirEmitente(const Emitente& emitente) {
     selecionarFonteCorpo();
     encerrarLinha();
     // An individual issuer (allowed by the manual's layout) is known by a CPF.
@@ -173,8 +167,7 @@ void DANFE::imprimirEmitente(const Emitente& emitente)
     imprimirEndereco(emitente.endereco);
 }
 
-void DANFE::imprimirBannerContingencia()
-{
+void DANFE::imprimirBannerContingencia() {
     Printer::Driver& d = impressora();
     suspenderQuebra();
     d.selecionarFonte(1);
@@ -193,8 +186,7 @@ void DANFE::imprimirBannerContingencia()
     retomarQuebra();
 }
 
-void DANFE::imprimirTitulo()
-{
+void DANFE::imprimirTitulo() {
     Printer::Driver& d = impressora();
     imprimirSeparador();
     d.selecionarAlinhamento(1);
@@ -217,16 +209,14 @@ void DANFE::imprimirTitulo()
     d.selecionarNegrito(false);
 }
 
-void DANFE::imprimirTotal()
-{
+void DANFE::imprimirTotal() {
     Printer::Driver& d = impressora();
     d.selecionarNegrito(true);
     imprimirRotuloValor("Valor a Pagar " + simboloMoeda, valorTotal());
     d.selecionarNegrito(false);
 }
 
-void DANFE::imprimirPagamentos()
-{
+void DANFE::imprimirPagamentos() {
     const int n = nota_.pagamentosImpressos();
     if (n == 0) return;
     const Decimal2 troco = valorTroco();
@@ -255,8 +245,7 @@ void DANFE::imprimirPagamentos()
         imprimirTroco(troco);
 }
 
-void DANFE::imprimirTotaisPadrao()
-{
+void DANFE::imprimirTotaisPadrao() {
     Decimal2 bruto, descontos = nota_.descontoSubtotal, acrescimos = nota_.acrescimoSubtotal;
     for (int i = 0; i < nota_.itensValidos(); ++i) {
         const ItemVenda& item = nota_.itens[i];
@@ -269,14 +258,12 @@ void DANFE::imprimirTotaisPadrao()
     if (!acrescimos.zero()) imprimirRotuloValor(kAcrescimos + simboloMoeda, comSinal('+', formatarValor(acrescimos)));
 }
 
-void DANFE::imprimirTributosTotais()
-{
+void DANFE::imprimirTributosTotais() {
     if (!nota_.tributosInformados) return;
     imprimirRotuloValor(kTributosTotais + simboloMoeda, nota_.valorTributos);
 }
 
-void DANFE::imprimirDetalhe()
-{
+void DANFE::imprimirDetalhe() {
     if (opcaoDetalhe == 0) imprimirItens(nota_);
     avancarMeiaLinha();
     imprimirRotuloValor("Qtde. total de itens", std::to_string(quantidadeTotalItens()));
@@ -288,8 +275,10 @@ void DANFE::imprimirDetalhe()
         imprimirTotaisPadrao();
     } else if (desconto.valor != 0 || acrescimo.valor != 0) {
         imprimirRotuloValor("Valor total " + simboloMoeda, valorAntesAjustes());
-        if (desconto.valor != 0) imprimirRotuloValor("Desconto " + simboloMoeda, comSinal('-', formatarValor(desconto)));
-        if (acrescimo.valor != 0) imprimirRotuloValor(kAcrescimo + simboloMoeda, comSinal('+', formatarValor(acrescimo)));
+        if (desconto.valor != 0)
+            imprimirRotuloValor("Desconto " + simboloMoeda, comSinal('-', formatarValor(desconto)));
+        if (acrescimo.valor != 0)
+            imprimirRotuloValor(kAcrescimo + simboloMoeda, comSinal('+', formatarValor(acrescimo)));
     }
     imprimirSeparadorValores();
     imprimirTotal();
@@ -298,8 +287,7 @@ void DANFE::imprimirDetalhe()
     imprimirSeparador();
 }
 
-void DANFE::imprimirInformacoesComplementares()
-{
+void DANFE::imprimirInformacoesComplementares() {
     std::string texto = nota_.informacoesComplementares;
     if (texto.empty()) return;
     texto = substituirTodos(texto, "<br/>", "\n");
@@ -315,8 +303,7 @@ void DANFE::imprimirInformacoesComplementares()
     avancarMeiaLinha();
 }
 
-void DANFE::imprimirConsulta()
-{
+void DANFE::imprimirConsulta() {
     const std::string url = enderecoConsulta();
     // The manual's layout always tells where to look the key up.
     if (url.empty() && !leiautePadrao()) return;
@@ -328,8 +315,7 @@ void DANFE::imprimirConsulta()
     d.selecionarAlinhamento(0);
 }
 
-void DANFE::imprimirTextoJuntoAoQRCode()
-{
+void DANFE::imprimirTextoJuntoAoQRCode() {
     Printer::Driver& d = impressora();
     // The manual's layout always says who the consumer is, or that there is none.
     if (imprimirDadosConsumidor || leiautePadrao()) {
@@ -366,8 +352,7 @@ void DANFE::imprimirTextoJuntoAoQRCode()
     }
 }
 
-void DANFE::imprimirQRCodeETexto()
-{
+void DANFE::imprimirQRCodeETexto() {
     Printer::Driver& d = impressora();
     selecionarFonteCorpo();
     const bool padrao = leiautePadrao();
@@ -419,8 +404,7 @@ void DANFE::imprimirQRCodeETexto()
     if (!(opcoesLeiaute & SEM_CORTE)) d.acionarGuilhotina(9);
 }
 
-void DANFE::ImprimirDocumento()
-{
+void DANFE::ImprimirDocumento() {
     aplicarProtocolo();
     restaurarArea();
     impressora().selecionarAlinhamento(0);

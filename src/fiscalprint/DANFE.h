@@ -16,8 +16,8 @@ struct ParametrosEmissaoDANFE {
     std::string codigoSeguranca;     // the taxpayer's security code that goes into the digest
     int opcaoDetalhe = 0;            // non-zero: leave the item table out
     int opcoesEmissao = 3;
-    int imprimirDadosConsumidor = 0; // 1: print the consumer block
-    Decimal2 valorRecebido;          // amount handed over by the consumer; 0 = not given
+    int imprimirDadosConsumidor = 0;  // 1: print the consumer block
+    Decimal2 valorRecebido;           // amount handed over by the consumer; 0 = not given
 };
 
 class DANFE : public DocumentoFiscal::ImpressaoDocumento, public ParametrosEmissaoDANFE {

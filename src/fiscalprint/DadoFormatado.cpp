@@ -8,8 +8,7 @@ namespace {
 
 // Lays the raw characters into a mask where every 'd' takes the next character; a raw text of
 // any other length than the mask's digit count is returned unchanged.
-std::string aplicarMascara(const std::string& bruto, std::string_view mascara)
-{
+std::string aplicarMascara(const std::string& bruto, std::string_view mascara) {
     size_t digitos = static_cast<size_t>(std::count(mascara.begin(), mascara.end(), 'd'));
     if (bruto.size() != digitos) return bruto;
     std::string r;
@@ -21,23 +20,13 @@ std::string aplicarMascara(const std::string& bruto, std::string_view mascara)
 
 }  // namespace
 
-std::string CPF::formatado() const
-{
-    return aplicarMascara(*this, "ddd.ddd.ddd-dd");
-}
+std::string CPF::formatado() const { return aplicarMascara(*this, "ddd.ddd.ddd-dd"); }
 
-std::string CNPJ::formatado() const
-{
-    return aplicarMascara(*this, "dd.ddd.ddd/dddd-dd");
-}
+std::string CNPJ::formatado() const { return aplicarMascara(*this, "dd.ddd.ddd/dddd-dd"); }
 
-std::string CEP::formatado() const
-{
-    return aplicarMascara(*this, "ddddd-ddd");
-}
+std::string CEP::formatado() const { return aplicarMascara(*this, "ddddd-ddd"); }
 
-std::string IM::formatado() const
-{
+std::string IM::formatado() const {
     const std::string& s = *this;
     // A registration written as a word ("ISENTO") is printed as it stands.
     if (s.find_first_not_of("0123456789") != std::string::npos) return s;
@@ -52,20 +41,17 @@ std::string IM::formatado() const
     return r;
 }
 
-std::string Data::formatado() const
-{
+std::string Data::formatado() const {
     if (size() != 8) return *this;
     return substr(6, 2) + "/" + substr(4, 2) + "/" + substr(0, 4);
 }
 
-std::string Horario::formatado() const
-{
+std::string Horario::formatado() const {
     if (size() != 6) return *this;
     return substr(0, 2) + ":" + substr(2, 2) + ":" + substr(4, 2);
 }
 
-std::string formatarNumero(std::string_view texto, int casasMinimas, bool agrupar)
-{
+std::string formatarNumero(std::string_view texto, int casasMinimas, bool agrupar) {
     casasMinimas = std::clamp(casasMinimas, 0, 64);
     // Built from the right: the digits met before the separator are the decimals; only an
     // integer part that follows a separator is grouped.
@@ -116,8 +102,7 @@ std::string formatarNumero(std::string_view texto, int casasMinimas, bool agrupa
 
 namespace Ordal::SAT {
 
-std::string NumeroSerie::formatado() const
-{
+std::string NumeroSerie::formatado() const {
     if (size() != 9) return *this;
     return substr(0, 3) + "." + substr(3, 3) + "." + substr(6, 3);
 }

@@ -5,8 +5,7 @@
 
 namespace Ordal::NFCe {
 
-std::string textoHexadecimal(const std::string& bytes)
-{
+std::string textoHexadecimal(const std::string& bytes) {
     static const char digitos[] = "0123456789abcdef";
     std::string texto;
     texto.reserve(bytes.size() * 2);
@@ -17,11 +16,9 @@ std::string textoHexadecimal(const std::string& bytes)
     return texto;
 }
 
-std::string parametrosQRCodeV1(const NotaFiscalEletronicaSaida& nota, const std::string& identificadorToken)
-{
+std::string parametrosQRCodeV1(const NotaFiscalEletronicaSaida& nota, const std::string& identificadorToken) {
     const std::string chave = nota.chaveAcesso.size() > 3 ? nota.chaveAcesso.substr(3) : std::string();
-    const std::string& documento =
-        nota.destinatario.cnpj.empty() ? nota.destinatario.cpf : nota.destinatario.cnpj;
+    const std::string& documento = nota.destinatario.cnpj.empty() ? nota.destinatario.cpf : nota.destinatario.cnpj;
 
     std::string p = "chNFe=" + chave;
     p += "&nVersao=100";
@@ -37,8 +34,7 @@ std::string parametrosQRCodeV1(const NotaFiscalEletronicaSaida& nota, const std:
 }
 
 std::string montarEnderecoQRCode(const NotaFiscalEletronicaSaida& nota, const std::string& identificadorToken,
-                                 const std::string& codigoSeguranca, const std::string& base)
-{
+                                 const std::string& codigoSeguranca, const std::string& base) {
     const std::string parametros = parametrosQRCodeV1(nota, identificadorToken);
     // Without the security code in the digest the authority could not tell a forged code.
     const std::string resumo = Misc::sha1Hex(parametros + codigoSeguranca);
@@ -50,14 +46,12 @@ std::string montarEnderecoQRCode(const NotaFiscalEletronicaSaida& nota, const st
 }
 
 std::string textoQRCode(const NotaFiscalEletronicaSaida& nota, const std::string& identificadorToken,
-                        const std::string& codigoSeguranca, const std::string& base)
-{
+                        const std::string& codigoSeguranca, const std::string& base) {
     if (!nota.qrCodeTexto.empty()) return nota.qrCodeTexto;
     return montarEnderecoQRCode(nota, identificadorToken, codigoSeguranca, base);
 }
 
-int ladoSimboloQRCode(int dpi, int modulos, int ladoMinimoMm)
-{
+int ladoSimboloQRCode(int dpi, int modulos, int ladoMinimoMm) {
     const long long decimos = static_cast<long long>(dpi) * (ladoMinimoMm > 0 ? ladoMinimoMm : 22) * 10;
     // A minimum side must be reached, so it rounds up; the usual 22 mm is truncated.
     int lado = static_cast<int>(ladoMinimoMm > 0 ? (decimos + 253) / 254 : decimos / 254);
@@ -65,8 +59,7 @@ int ladoSimboloQRCode(int dpi, int modulos, int ladoMinimoMm)
     return lado;
 }
 
-Printer::Raster gerarSimboloQRCode(const std::string& texto, int dpi, int ladoMinimoMm)
-{
+Printer::Raster gerarSimboloQRCode(const std::string& texto, int dpi, int ladoMinimoMm) {
     Printer::ParametrosQRCode p;
     p.dados = texto;
     p.tamanhoModulo = 1;

@@ -192,8 +192,8 @@ void ImpressaoCFeSaida::imprimirXML(const std::string& texto) {
 void ImpressaoCFeSaida::imprimirCabecalhoItens() {
     impressora().selecionarAlinhamento(0);
     imprimirTextoQuebrado("#|COD|DESC|QTD|UN|VL UN " + simboloMoeda);
-    const std::string direita = (opcoes & TRIBUTOS) ? "(VL TR " + simboloMoeda + ")*|VL ITEM " + simboloMoeda
-                                                   : "VL ITEM " + simboloMoeda;
+    const std::string direita =
+        (opcoes & TRIBUTOS) ? "(VL TR " + simboloMoeda + ")*|VL ITEM " + simboloMoeda : "VL ITEM " + simboloMoeda;
     imprimirCampo(direita, DIREITA | NOVA_LINHA_VALOR | ENCERRAR, " ");
 }
 
@@ -248,7 +248,9 @@ bool ImpressaoCFeSaida::imprimirObservacoesContribuinte() {
     if (texto.empty()) return false;
     encerrarLinha();
     impressora().selecionarAlinhamento(1);
-    imprimirTextoQuebrado("OBSERVA\xC7\xD5" "ES DO CONTRIBUINTE");
+    imprimirTextoQuebrado(
+        "OBSERVA\xC7\xD5"
+        "ES DO CONTRIBUINTE");
     encerrarLinha();
     impressora().selecionarAlinhamento(0);
     texto = substituirTodos(std::move(texto), "<br/>", "\n");

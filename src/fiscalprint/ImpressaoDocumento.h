@@ -19,13 +19,13 @@ namespace Ordal::DocumentoFiscal {
 struct ModeloDocumento {
     // Option bits read by the item table and the tax lines.
     enum : uint32_t {
-        NUMERO_ITEM = 0x01,          // item-number column
-        RATEIO_SUBTOTAL = 0x04,      // apportioned subtotal adjustment lines under each item
-        DESCRICAO_SOB_CODIGO = 0x08, // two-line layout: wrapped description stays under the code
-        TRIBUTOS = 0x20,             // approximate-tax column and tax footer
-        ISSQN = 0x40,                // ISSQN deduction and base lines under each item
-        TITULOS_NEGRITO = 0x80,      // column-title row in bold
-        SEM_AJUSTES_ITEM = 0x100,    // no addition and discount lines under each item
+        NUMERO_ITEM = 0x01,           // item-number column
+        RATEIO_SUBTOTAL = 0x04,       // apportioned subtotal adjustment lines under each item
+        DESCRICAO_SOB_CODIGO = 0x08,  // two-line layout: wrapped description stays under the code
+        TRIBUTOS = 0x20,              // approximate-tax column and tax footer
+        ISSQN = 0x40,                 // ISSQN deduction and base lines under each item
+        TITULOS_NEGRITO = 0x80,       // column-title row in bold
+        SEM_AJUSTES_ITEM = 0x100,     // no addition and discount lines under each item
     };
 
     std::array<std::string, 2> titulo;
@@ -37,23 +37,23 @@ struct ModeloDocumento {
 struct ParametrosImpressao {
     // Bits of opcoesLeiaute.
     enum : uint32_t {
-        QUEBRA_LINHA = 0x002,         // force the two-line item layout
-        TRUNCAR_DESCRICAO = 0x010,    // cut the item description to its column
-        SEM_CORTE = 0x100,            // do not cut the paper at the end
-        PIPE_NOVA_LINHA = 0x200,      // "|" is a line break in the contributor's observations
-        VERIFICAR_CALCULOS = 0x400,   // verify the XML totals before printing
-        LEIAUTE_PADRAO = 0x800,       // DANFE NFC-e in the layout of the published manual
-        SEM_MENSAGEM_ICMS = 0x1000,   // DANFE NFC-e without "Não permite aproveitamento de crédito de ICMS"
-        SEM_RODAPE_TRIBUTOS = 0x2000, // CF-e without the footer of approximate taxes
+        QUEBRA_LINHA = 0x002,          // force the two-line item layout
+        TRUNCAR_DESCRICAO = 0x010,     // cut the item description to its column
+        SEM_CORTE = 0x100,             // do not cut the paper at the end
+        PIPE_NOVA_LINHA = 0x200,       // "|" is a line break in the contributor's observations
+        VERIFICAR_CALCULOS = 0x400,    // verify the XML totals before printing
+        LEIAUTE_PADRAO = 0x800,        // DANFE NFC-e in the layout of the published manual
+        SEM_MENSAGEM_ICMS = 0x1000,    // DANFE NFC-e without "Não permite aproveitamento de crédito de ICMS"
+        SEM_RODAPE_TRIBUTOS = 0x2000,  // CF-e without the footer of approximate taxes
     };
 
-    std::string caminhoLogo;       // empty = no logo
-    int colunasCabecalho = 0;      // text columns kept beside a logo at the left
-    int brilhoLogo = 127;          // threshold of the 1-bit conversion of the logo
-    int tamanhoLogo = 100;         // logo width in percent of the available width (10..100)
+    std::string caminhoLogo;   // empty = no logo
+    int colunasCabecalho = 0;  // text columns kept beside a logo at the left
+    int brilhoLogo = 127;      // threshold of the 1-bit conversion of the logo
+    int tamanhoLogo = 100;     // logo width in percent of the available width (10..100)
     std::string simboloMoeda = "R$";
     uint32_t opcoesLeiaute = 0;
-    int fonte = 9;                 // body font number (8..12 mean the driver's fonts 0..4)
+    int fonte = 9;  // body font number (8..12 mean the driver's fonts 0..4)
     int fonteTitulo = 9;
     int centralizarCabecalho = 0;  // 0 left, 1 centred issuer text
     int alinhamentoLogo = 0;       // 1 = logo centred above the issuer; otherwise at the left
@@ -61,7 +61,7 @@ struct ParametrosImpressao {
 
     // The driver every operation goes to (not owned; required).
     Printer::Driver* driver = nullptr;
-    int larguraBobina = 80;        // paper width in mm, informative
+    int larguraBobina = 80;  // paper width in mm, informative
     // Decoder of the logo file. Image files are read by a layer above this one, which installs
     // its decoder here; when empty no logo is printed.
     std::function<bool(const std::string& caminho, Printer::Bitmap& destino)> carregarImagem;
@@ -69,11 +69,11 @@ struct ParametrosImpressao {
 
 // The current print area, in dots.
 struct AreaImpressao {
-    int esquerda = 0;   // left edge
-    int largura = 0;    // width
-    int limite = 0;     // height past which the full-width area returns and aoTransbordar runs
-    int posicaoX = 0;   // dots already used on the current line
-    int altura = 0;     // dots fed since the area was set
+    int esquerda = 0;       // left edge
+    int largura = 0;        // width
+    int limite = 0;         // height past which the full-width area returns and aoTransbordar runs
+    int posicaoX = 0;       // dots already used on the current line
+    int altura = 0;         // dots fed since the area was set
     bool suspenso = false;  // while set aoTransbordar is not fired
     std::function<void()> aoTransbordar;
 };
@@ -82,12 +82,12 @@ class ImpressaoDocumento : public ModeloDocumento, public ParametrosImpressao {
 public:
     // Flags of imprimirCampo.
     enum : unsigned {
-        ENCERRAR = 0x01,          // end the line afterwards
-        OMITIR_VAZIO = 0x02,      // skip the field when its value is blank
-        DIREITA_SE_OCUPADA = 0x04,// right-align when the line already holds something
-        NOVA_LINHA_VALOR = 0x08,  // value to a new line when it does not fit after the label
-        DIREITA = 0x10,           // right-align and end the line
-        NOVA_LINHA_SE_CABE = 0x20 // value to a new line when it would fit on a line of its own
+        ENCERRAR = 0x01,            // end the line afterwards
+        OMITIR_VAZIO = 0x02,        // skip the field when its value is blank
+        DIREITA_SE_OCUPADA = 0x04,  // right-align when the line already holds something
+        NOVA_LINHA_VALOR = 0x08,    // value to a new line when it does not fit after the label
+        DIREITA = 0x10,             // right-align and end the line
+        NOVA_LINHA_SE_CABE = 0x20   // value to a new line when it would fit on a line of its own
     };
 
     // Throws std::invalid_argument when parametros.driver is null.
@@ -129,8 +129,7 @@ public:
     virtual Decimal2 valorAntesAjustes() const;
     virtual void encerrarLinha();
     // Ignored when the area would start beyond the paper or could not hold one body character.
-    virtual void definirArea(int esquerda, int altura, int largura, int limite,
-                             std::function<void()> aoTransbordar);
+    virtual void definirArea(int esquerda, int altura, int largura, int limite, std::function<void()> aoTransbordar);
 
     virtual ~ImpressaoDocumento();
 

@@ -17,7 +17,8 @@ void SHA1::reiniciar() {
 void SHA1::processarBloco(const uint8_t* b) {
     uint32_t w[80];
     for (int i = 0; i < 16; ++i)
-        w[i] = (uint32_t(b[4 * i]) << 24) | (uint32_t(b[4 * i + 1]) << 16) | (uint32_t(b[4 * i + 2]) << 8) | b[4 * i + 3];
+        w[i] =
+            (uint32_t(b[4 * i]) << 24) | (uint32_t(b[4 * i + 1]) << 16) | (uint32_t(b[4 * i + 2]) << 8) | b[4 * i + 3];
     for (int i = 16; i < 80; ++i) w[i] = rotl(w[i - 3] ^ w[i - 8] ^ w[i - 14] ^ w[i - 16], 1);
     uint32_t a = h_[0], bb = h_[1], c = h_[2], d = h_[3], e = h_[4];
     for (int i = 0; i < 80; ++i) {

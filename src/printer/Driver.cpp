@@ -17,8 +17,7 @@ PalavraStatus calcularPalavraStatus(const std::array<uint8_t, 4>& r) {
     PalavraStatus s{};
     s[0] = static_cast<uint8_t>(bit(r[0], 2) | bit(r[0], 3) << 1 | bit(r[1], 2) << 2 | bit(r[1], 3) << 3 |
                                 bit(r[2], 3) << 6 | bit(r[2], 5) << 7);
-    s[1] = static_cast<uint8_t>(bit(r[2], 6) | (bit(r[3], 2) | bit(r[3], 3)) << 1 |
-                                (bit(r[3], 5) | bit(r[3], 6)) << 3);
+    s[1] = static_cast<uint8_t>(bit(r[2], 6) | (bit(r[3], 2) | bit(r[3], 3)) << 1 | (bit(r[3], 5) | bit(r[3], 6)) << 3);
     s[2] = static_cast<uint8_t>(bit(r[1], 5) << 5 | bit(r[1], 6) << 6);
     s[3] = 0;
     return s;
@@ -165,9 +164,7 @@ Raster converterParaImpressora(const Driver& driver, const Bitmap& imagem, int f
 
 // ---------------------------------------------------------------------------------------------
 
-Driver::Driver() {
-    reiniciarEstado();
-}
+Driver::Driver() { reiniciarEstado(); }
 
 Driver::Driver(const Specification& especificacao, const Settings& configuracao)
     : Specification(especificacao), Settings(configuracao) {
@@ -190,9 +187,7 @@ void Driver::reiniciarEstado() {
     qrcode = ParametrosQRCode{};
 }
 
-void Driver::selecionarAlinhamento(int n) {
-    alinhamento = n;
-}
+void Driver::selecionarAlinhamento(int n) { alinhamento = n; }
 
 void Driver::posicionarAbsoluto(int x, int y) {
     posicaoHorizontalAbsoluta(x);
@@ -255,26 +250,18 @@ bool Driver::qrImprimir() {
     return ok;
 }
 
-void Driver::qrArmazenarDados(std::string_view texto) {
-    qrcode.dados.assign(texto.data(), texto.size());
-}
+void Driver::qrArmazenarDados(std::string_view texto) { qrcode.dados.assign(texto.data(), texto.size()); }
 
 void Driver::iniciarTrabalho() {
     trabalho.clear();
     saida = &Driver::anexarTrabalho;
 }
 
-void Driver::encerrarTrabalho() {
-    saida = &Driver::enviarDireto;
-}
+void Driver::encerrarTrabalho() { saida = &Driver::enviarDireto; }
 
-void Driver::limparTrabalho() {
-    trabalho.clear();
-}
+void Driver::limparTrabalho() { trabalho.clear(); }
 
-std::string Driver::obterTrabalho() const {
-    return trabalho;
-}
+std::string Driver::obterTrabalho() const { return trabalho; }
 
 bool Driver::anexarTrabalho(std::string_view bytes) {
     trabalho.append(bytes.data(), bytes.size());
@@ -297,7 +284,7 @@ bool Driver::conectar(const std::string& nome) {
             int32_t base;
             int tentativas;
         } passos[] = {
-            {true, 0, 1},       {false, 0x0A00, 20}, {false, 0x0C00, 20}, {false, 0x0800, 20},
+            {true, 0, 1},        {false, 0x0A00, 20}, {false, 0x0C00, 20}, {false, 0x0800, 20},
             {false, 0x0B00, 20}, {false, 0x0900, 20}, {true, 0, 1},
         };
         codigoExplicito_ = codigo != 0 ? codigo : -1;
@@ -330,13 +317,9 @@ void Driver::relatarFalhaConexao(const std::string& nome, int32_t codigo) {
     UART::relatarDiagnostico(texto);
 }
 
-bool Driver::linkUtilizavel() const {
-    return link && link->utilizavel();
-}
+bool Driver::linkUtilizavel() const { return link && link->utilizavel(); }
 
-bool Driver::tentativaDevida() const {
-    return agoraMs() >= proximaTentativaMs_;
-}
+bool Driver::tentativaDevida() const { return agoraMs() >= proximaTentativaMs_; }
 
 bool Driver::reconectar() {
     if (!link) return false;
@@ -352,9 +335,7 @@ void Driver::definirTempoLimite(int ms) {
     if (link) link->esperaMaximaEscritaMs = tempoLimiteMs_;
 }
 
-unsigned Driver::conexoesRealizadas() const {
-    return conexoes_.load(std::memory_order_acquire);
-}
+unsigned Driver::conexoesRealizadas() const { return conexoes_.load(std::memory_order_acquire); }
 
 bool Driver::procurarDispositivo(int32_t codigo, int tentativas) {
     if (!link) return false;
@@ -444,9 +425,7 @@ Fonte Driver::obterFonte(int i) const { return fontes[static_cast<size_t>(i) & 1
 int Driver::larguraFonte() const { return fonteAtual().largura; }
 int Driver::larguraPontos() const { return Specification::larguraPontos; }
 
-bool Driver::atualizarIdentificacao() {
-    return lerIdentificacao(*this);
-}
+bool Driver::atualizarIdentificacao() { return lerIdentificacao(*this); }
 
 bool Driver::atualizarStatus(PalavraStatus& destino) {
     PalavraStatus palavra{};
@@ -530,7 +509,8 @@ bool Driver::enviarTrabalho() {
 void Driver::imprimirCodigoBarrasTexto(int tipo, const char* texto) {
     if (!texto) return;
     size_t n = std::strlen(texto);
-    imprimirCodigoBarras(tipo, reinterpret_cast<const uint8_t*>(texto), static_cast<int>(std::min<size_t>(n, 0x7FFFFFFF)));
+    imprimirCodigoBarras(tipo, reinterpret_cast<const uint8_t*>(texto),
+                         static_cast<int>(std::min<size_t>(n, 0x7FFFFFFF)));
 }
 
 void Driver::imprimirCodigoBarrasCompleto(const ParametrosCodigoBarras& p) {
@@ -543,9 +523,7 @@ void Driver::imprimirCodigoBarrasCompleto(const ParametrosCodigoBarras& p) {
     imprimirCodigoBarras(p.tipo, p.dados, p.n);
 }
 
-bool Driver::imprimirTexto(std::string_view bytes) {
-    return enviar(bytes);
-}
+bool Driver::imprimirTexto(std::string_view bytes) { return enviar(bytes); }
 
 bool Driver::imprimirTextoC(const char* texto) {
     if (!texto) return false;
@@ -557,9 +535,7 @@ bool Driver::enviar(std::string_view bytes) {
     return (this->*saida)(bytes);
 }
 
-int Driver::codigoPorta() const {
-    return link ? link->codigoDispositivo : 0;
-}
+int Driver::codigoPorta() const { return link ? link->codigoDispositivo : 0; }
 
 std::string Driver::nomePorta() const {
     if (!link) return {};
@@ -568,12 +544,8 @@ std::string Driver::nomePorta() const {
     return nomeDaPorta(link->codigoDispositivo);
 }
 
-int32_t Driver::codigoDaPorta(const char* nome) {
-    return UART::codigoDaPorta(nome);
-}
+int32_t Driver::codigoDaPorta(const char* nome) { return UART::codigoDaPorta(nome); }
 
-std::string Driver::nomeDaPorta(int32_t codigo) {
-    return UART::nomeDaPorta(codigo);
-}
+std::string Driver::nomeDaPorta(int32_t codigo) { return UART::nomeDaPorta(codigo); }
 
 }  // namespace Ordal::Printer

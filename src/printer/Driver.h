@@ -132,7 +132,7 @@ Raster converterParaImpressora(int larguraPontos, const Bitmap& imagem, int flag
 Raster converterParaImpressora(const Driver& driver, const Bitmap& imagem, int flags, int limiar);
 
 struct Status {
-    PalavraStatus estado{};  // last status word
+    PalavraStatus estado{};    // last status word
     int32_t estacaoPapel = 0;  // 0 roll, 1..2 sheet
     int32_t fonte = 4;
     int32_t multLargura = 0;  // width multiplier - 1
@@ -259,8 +259,7 @@ public:
     virtual bool imprimirBitmap(const Bitmap& bitmap, int flags, int alinhamento, int limiar);
     // False when the raster is empty; alignment -1 = current alignment.
     virtual bool imprimirRaster(int modo, const Raster& raster, int alinhamento);
-    virtual bool imprimirRasterAlinhado(int modo, int largura, int altura, const uint8_t* dados,
-                                        int alinhamento);
+    virtual bool imprimirRasterAlinhado(int modo, int largura, int altura, const uint8_t* dados, int alinhamento);
     virtual void preencherRetangulo(int x0, int y0, int x1, int y1, int padrao);
     virtual void dobrarLargura();
     virtual void reduzirLargura();
@@ -339,10 +338,10 @@ private:
     // Reports why the link could not be opened, once until it opens again.
     void relatarFalhaConexao(const std::string& nome, int32_t codigo);
 
-    std::string nomeConexao_;        // the name given to the last conectar
+    std::string nomeConexao_;         // the name given to the last conectar
     int64_t proximaTentativaMs_ = 0;  // steady clock
-    int32_t codigoExplicito_ = -1;   // the device the name designates: probed even when a console
-    int64_t prazoProcuraMs_ = 0;     // 0 = no limit
+    int32_t codigoExplicito_ = -1;    // the device the name designates: probed even when a console
+    int64_t prazoProcuraMs_ = 0;      // 0 = no limit
     std::string ultimoDiagnostico_;
     std::atomic<unsigned> conexoes_{0};
     int tempoLimiteMs_ = kTempoLimitePadrao;

@@ -32,8 +32,8 @@ bool Driver::imprimirPDF417(const ParametrosCodigoPDF417& pedido) {
     const int disponivel = margem > 0 && margem < largura ? largura - margem : largura;
     while (modulo > 1 && simbolo.colunasBits * modulo > disponivel) --modulo;
     if (simbolo.colunasBits * modulo > disponivel) {
-        std::cerr << "Erro PDF417: o símbolo de " << simbolo.colunasBits
-                  << " módulos não cabe na largura imprimível (" << disponivel << " pontos)." << std::endl;
+        std::cerr << "Erro PDF417: o símbolo de " << simbolo.colunasBits << " módulos não cabe na largura imprimível ("
+                  << disponivel << " pontos)." << std::endl;
         Symbols::liberarPDF417(simbolo);
         return false;
     }

@@ -143,8 +143,8 @@ int Engine::linhasLivres() const {
 }
 
 int Engine::linhasPendentesSaida() const {
-    int n = (linhaPronta_.load(std::memory_order_acquire) - linhaLeitura_.load(std::memory_order_acquire)) %
-            capacidade_;
+    int n =
+        (linhaPronta_.load(std::memory_order_acquire) - linhaLeitura_.load(std::memory_order_acquire)) % capacidade_;
     return n < 0 ? n + capacidade_ : n;
 }
 
@@ -153,9 +153,7 @@ bool Engine::aguardarEspaco(int k) {
     if (k >= capacidade_ - 1) return false;
     if (k < linhasLivres()) return true;
     // In page mode the thread stops at the page start: once there, nothing more will drain.
-    auto paginaParada = [&] {
-        return modoPagina && linhaLeitura_.load(std::memory_order_acquire) == inicioPagina_;
-    };
+    auto paginaParada = [&] { return modoPagina && linhaLeitura_.load(std::memory_order_acquire) == inicioPagina_; };
     // A printer that is away keeps its lines in the ring: the wait lasts the time limit, so a
     // printer plugged back in meanwhile completes the receipt.
     aguardarProgresso([&] { return k < linhasLivres() || paginaParada(); }, tempoLimite_.load(), false, true);
@@ -395,8 +393,7 @@ bool Engine::renderizarLinha() {
                     c.x = esquerda_ + static_cast<int>(int64_t(c.x - esquerda_) * destino / origem);
             break;
         }
-        default:
-            break;
+        default: break;
         }
     }
     for (const Celula& c : celulas_) {
@@ -425,7 +422,8 @@ bool Engine::renderizarLinha() {
             // A steady bar two rows under the baseline, so underlined words read as one line.
             const int y0 = topoCelula + (c.ascendente / sy + 1) * sy;
             for (int r = 0; r < 2 * sy && y0 + r < altura; ++r)
-                for (int x = c.x; x < c.x + c.avanco + std::max(c.espacamento, 0); ++x) pontoOu(linhaEscrita_ + y0 + r, x);
+                for (int x = c.x; x < c.x + c.avanco + std::max(c.espacamento, 0); ++x)
+                    pontoOu(linhaEscrita_ + y0 + r, x);
         }
         if (c.estilo & 0x20) {
             for (int r = topoCelula; r < topoCelula + c.altura && r < altura; ++r)
@@ -812,7 +810,8 @@ void Engine::imagemByte(const uint8_t* dados, size_t n) {
                     // Byte-aligned rows at 1:1 go in whole bytes.
                     const int b0 = r.x >> 3;
                     for (int b = 0; b < d.bytesPorLinha && b0 + b < bytesLinha_; ++b)
-                        for (int ry = 0; ry < r.escalaY; ++ry) linhaPtr(linhaEscrita_ + ry)[b0 + b] |= kInverter.v[r.buffer[b]];
+                        for (int ry = 0; ry < r.escalaY; ++ry)
+                            linhaPtr(linhaEscrita_ + ry)[b0 + b] |= kInverter.v[r.buffer[b]];
                 } else {
                     carregarGlifo(d);
                 }
@@ -991,9 +990,7 @@ void Engine::definirTempoLimite(int ms) {
     impressoraDestino->definirTempoLimite(ms);
 }
 
-unsigned Engine::conexoesRealizadas() const {
-    return impressoraDestino->conexoesRealizadas();
-}
+unsigned Engine::conexoesRealizadas() const { return impressoraDestino->conexoesRealizadas(); }
 
 std::string Engine::consultarImpressora(std::string_view, int, int) { return {}; }
 
@@ -1086,8 +1083,7 @@ void Engine::relatarFalhaSaida(const char* texto) noexcept {
     // A failure that repeats must not turn the loop into a busy one.
     try {
         dormirSaida(1000);
-    } catch (...) {
-    }
+    } catch (...) {}
 }
 
 void Engine::esvaziarParado() {
@@ -1338,7 +1334,8 @@ void Engine::retomarBanda() {
         const size_t total = static_cast<size_t>(banda_.linhas);
         const size_t feitas = std::min(total, (banda_.enviados - banda_.cabecalho) / largura);
         std::string novo;
-        if (feitas < total) novo = cabecalhoRaster(static_cast<int>(total - feitas), banda_.coluna, banda_.larguraLinha);
+        if (feitas < total)
+            novo = cabecalhoRaster(static_cast<int>(total - feitas), banda_.coluna, banda_.larguraLinha);
         const size_t cabecalho = novo.size();
         novo.append(banda_.bytes, banda_.cabecalho + feitas * largura, std::string::npos);
         banda_.bytes = std::move(novo);
@@ -1387,8 +1384,8 @@ std::unique_lock<std::mutex> Engine::tomarDispositivo() {
             return trava;
         }
         trava.unlock();
-        if (!aguardarProgresso([this] { return !bandaParcial_.load(std::memory_order_acquire); },
-                               tempoLimite_.load(), true, false))
+        if (!aguardarProgresso([this] { return !bandaParcial_.load(std::memory_order_acquire); }, tempoLimite_.load(),
+                               true, false))
             return {};
     }
 }

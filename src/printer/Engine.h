@@ -9,8 +9,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
-#include <functional>
 #include <fstream>
+#include <functional>
 #include <iosfwd>
 #include <memory>
 #include <mutex>
@@ -26,23 +26,23 @@ namespace Ordal::Printer {
 
 // The layout in effect: 16 words, stored and restored together by configurarLayout.
 struct PrintSettings {
-    int32_t espacamentoLinha = 0;       // dots between line tops; 0 = the line's own height
-    int32_t espacamentoCaractere = 0;   // dots after every character
-    int32_t margemTexto = 0;            // left margin, dots
-    int32_t larguraImpressao = 0;       // right end of the printable area, dots from the left edge
-    int32_t unidadeHorizontal = 0;      // motion units per inch
+    int32_t espacamentoLinha = 0;      // dots between line tops; 0 = the line's own height
+    int32_t espacamentoCaractere = 0;  // dots after every character
+    int32_t margemTexto = 0;           // left margin, dots
+    int32_t larguraImpressao = 0;      // right end of the printable area, dots from the left edge
+    int32_t unidadeHorizontal = 0;     // motion units per inch
     int32_t unidadeVertical = 0;
-    int32_t reservado1 = 0;             // kept and restored with the layout; the engine reads neither
-    int32_t modoPagina = 0;             // 0 standard, 1 page mode
+    int32_t reservado1 = 0;  // kept and restored with the layout; the engine reads neither
+    int32_t modoPagina = 0;  // 0 standard, 1 page mode
     int32_t reservado2 = 10;
-    int32_t chaves = 0;                 // byte 0: user-defined characters on; byte 1: line wrap on
-    int32_t alinhamentoTexto = 0;       // 0 left, 1 centre, 2 right, 6 right from a mark, 7 justified
-    int32_t estilo = 0;                 // byte 0: font (bits 0..2), underline 8, emphasis 0x10,
-                                        // reverse 0x20; byte 1: (height-1) << 4 | (width-1)
-    int32_t barras = 0x500002;          // byte 0 module width, bytes 2..3 bar height
-    int32_t opcoesBarras = 0x201;       // byte 0 option, byte 1 HRI position, byte 2 on/off byte
+    int32_t chaves = 0;            // byte 0: user-defined characters on; byte 1: line wrap on
+    int32_t alinhamentoTexto = 0;  // 0 left, 1 centre, 2 right, 6 right from a mark, 7 justified
+    int32_t estilo = 0;            // byte 0: font (bits 0..2), underline 8, emphasis 0x10,
+                                   // reverse 0x20; byte 1: (height-1) << 4 | (width-1)
+    int32_t barras = 0x500002;     // byte 0 module width, bytes 2..3 bar height
+    int32_t opcoesBarras = 0x201;  // byte 0 option, byte 1 HRI position, byte 2 on/off byte
     int32_t fonteHRI = 1;
-    int32_t conversao = 0;              // 0 = no code-page table, else entry index + 1
+    int32_t conversao = 0;  // 0 = no code-page table, else entry index + 1
 };
 static_assert(sizeof(PrintSettings) == 16 * sizeof(int32_t));
 
@@ -211,8 +211,8 @@ protected:
         int32_t altura = 0;
         int32_t ascendente = 0;
         const GlifoFonte* glifo = nullptr;
-        uint8_t escala = 0;   // low nibble width-1, high nibble height-1
-        uint8_t estilo = 0;   // 8 underline, 0x10 emphasis, 0x20 reverse
+        uint8_t escala = 0;  // low nibble width-1, high nibble height-1
+        uint8_t estilo = 0;  // 8 underline, 0x10 emphasis, 0x20 reverse
         int32_t espacamento = 0;
     };
 
@@ -240,7 +240,10 @@ private:
 
     // Ring of dot lines.
     uint8_t* linhaPtr(int linha) { return anel_.data() + static_cast<size_t>(modLinha(linha)) * bytesLinha_; }
-    int modLinha(int linha) const { linha %= capacidade_; return linha < 0 ? linha + capacidade_ : linha; }
+    int modLinha(int linha) const {
+        linha %= capacidade_;
+        return linha < 0 ? linha + capacidade_ : linha;
+    }
     void alocarAnel(int largura);
     void pontoOu(int linha, int x);
     void pontoXor(int linha, int x);
@@ -271,8 +274,8 @@ private:
     // lines, or a queued command.
     struct Banda {
         std::string bytes;
-        size_t enviados = 0;   // bytes the link accepted on connection `conexao`
-        int linhas = 0;        // ring lines the band carries (0 for a command)
+        size_t enviados = 0;  // bytes the link accepted on connection `conexao`
+        int linhas = 0;       // ring lines the band carries (0 for a command)
         unsigned conexao = 0;
         bool ativa = false;
         size_t cabecalho = 0;  // bytes before the rows
@@ -281,7 +284,7 @@ private:
         int avanco = 0;        // dots of a feed band; 0 otherwise
     };
     struct ComandoPendente {
-        int antes = 0;       // finished lines still to be sent before it
+        int antes = 0;  // finished lines still to be sent before it
         std::string bytes;
     };
     bool comandoDevido();
@@ -330,7 +333,7 @@ private:
         int x = 0;
         int escalaX = 1;
         int escalaY = 1;
-        int limiteLinhas = 0;      // rows from `linha` that may be written
+        int limiteLinhas = 0;  // rows from `linha` that may be written
     };
     void carregarGlifo(const Desenho& d);
 
@@ -360,20 +363,20 @@ private:
     std::vector<uint8_t> anel_;
     int bytesLinha_ = 0;
     int capacidade_ = 0;
-    int linhaEscrita_ = 0;                 // caller's thread only
-    int coluna_ = 0;                       // composition point, dots
-    std::atomic<int> linhaPronta_{0};      // first line not finished (written by the caller)
-    std::atomic<int> linhaLeitura_{0};     // first line not output (written by the output thread)
+    int linhaEscrita_ = 0;              // caller's thread only
+    int coluna_ = 0;                    // composition point, dots
+    std::atomic<int> linhaPronta_{0};   // first line not finished (written by the caller)
+    std::atomic<int> linhaLeitura_{0};  // first line not output (written by the output thread)
     int inicioPagina_ = 0;
-    int alturaPagina_ = 0;                 // lines from inicioPagina_ to the page end
-    int origemPaginaY_ = 0;                // vertical origin of the page area, lines
+    int alturaPagina_ = 0;   // lines from inicioPagina_ to the page end
+    int origemPaginaY_ = 0;  // vertical origin of the page area, lines
     std::mutex mutexAnel_;
 
     // --- line under composition ---
     std::vector<Celula> celulas_;
     int alturaLinha_ = 0;
     int baseLinha_ = 0;
-    int alturaImagemLinha_ = 0;            // bit-image bands drawn on the current line
+    int alturaImagemLinha_ = 0;  // bit-image bands drawn on the current line
     int esquerda_ = 0;
     int direita_ = 0;
     int celulaMarcada_ = 0;
@@ -381,9 +384,9 @@ private:
 
     // --- images ---
     struct ImagemNV {
-        int largura = 0;          // stored width, dots (multiple of 8, at most the line)
+        int largura = 0;  // stored width, dots (multiple of 8, at most the line)
         int altura = 0;
-        int bytesOrigem = 0;      // bytes per row as received
+        int bytesOrigem = 0;  // bytes per row as received
         std::vector<uint8_t> dados;
         uint64_t esperado = 0;
         uint64_t recebido = 0;
@@ -401,7 +404,7 @@ private:
         int escalaY = 1;
         int x = 0;
         int feitas = 0;
-        int recebidos = 0;        // bytes of the current row or column
+        int recebidos = 0;  // bytes of the current row or column
         bool semEspaco = false;
         std::vector<uint8_t> buffer;
     };
@@ -431,16 +434,16 @@ private:
     uint64_t sinais_ = 0;
     uint64_t sinaisVistos_ = 0;  // output thread only
 
-    Banda banda_;                          // output thread (or the caller with the thread stopped)
-    std::mutex mutexFila_;                 // the queue and the read line move together
+    Banda banda_;           // output thread (or the caller with the thread stopped)
+    std::mutex mutexFila_;  // the queue and the read line move together
     std::deque<ComandoPendente> fila_;
     std::atomic<int> comandosPendentes_{0};
     std::atomic<bool> bandaParcial_{false};
-    std::atomic<int> pedidosDispositivo_{0};   // callers waiting in tomarDispositivo
-    std::atomic<int> esperasSaida_{0};         // callers waiting on the output thread's progress
-    std::atomic<bool> produzindo_{true};       // more lines may come (a call in progress, or unknown)
+    std::atomic<int> pedidosDispositivo_{0};  // callers waiting in tomarDispositivo
+    std::atomic<int> esperasSaida_{0};        // callers waiting on the output thread's progress
+    std::atomic<bool> produzindo_{true};      // more lines may come (a call in progress, or unknown)
     std::atomic<bool> compactar_{false};
-    std::atomic<int> codificacoes_{0};         // callers encoding a queued command (no I/O)
+    std::atomic<int> codificacoes_{0};  // callers encoding a queued command (no I/O)
     std::atomic<int64_t> ultimoProgressoMs_{0};
     std::atomic<bool> linkCaido_{false};
     std::atomic<bool> desistiu_{false};
@@ -470,8 +473,7 @@ private:
 template <class Modelo>
 class TEngine : public Modelo, public Engine {
 public:
-    explicit TEngine(const std::string& nomePorta)
-        : Modelo(nomePorta), Engine(static_cast<Modelo&>(*this)) {}
+    explicit TEngine(const std::string& nomePorta) : Modelo(nomePorta), Engine(static_cast<Modelo&>(*this)) {}
     ~TEngine() override {
         Engine::drenarSaida();
         Engine::stopEngine();

@@ -65,7 +65,9 @@ void Engine::desenharCodigoBarras(int tipo, const uint8_t* dados, int n) {
     const int bloco = zonaEsquerda + larguraBarras + zonaDireita;
     if (bloco <= area) {
         const int folga = area - bloco;
-        const int desloc = alinhamentoTexto == 1 ? folga / 2 : (alinhamentoTexto == 2 || alinhamentoTexto == 6) ? folga : 0;
+        const int desloc = alinhamentoTexto == 1                              ? folga / 2
+                           : (alinhamentoTexto == 2 || alinhamentoTexto == 6) ? folga
+                                                                              : 0;
         xBarras = esquerda + desloc + zonaEsquerda;
     } else {
         // Not enough room for full margins: share what is left evenly.

@@ -24,7 +24,7 @@ inline int64_t bytesPorLinha(int largura) { return (int64_t(largura) + 7) / 8; }
 
 const std::array<PaginaCodigo, 20>& paginasCodigo() {
     static const std::array<PaginaCodigo, 20> tabela = {{
-        {0, 0}, {1, 2}, {2, 3}, {3, 4}, {4, 5}, {5, 14}, {6, 16}, {7, 17}, {8, 18}, {10, 19},
+        {0, 0},   {1, 2},   {2, 3},   {3, 4},   {4, 5},   {5, 14},  {6, 16},  {7, 17},  {8, 18},  {10, 19},
         {11, 33}, {12, 34}, {14, 36}, {15, 37}, {16, 45}, {17, 46}, {18, 47}, {20, 49}, {21, 50}, {22, 51},
     }};
     return tabela;
@@ -103,9 +103,7 @@ void EscPOS::avancarPapel(int pontos) {
     }
 }
 
-void EscPOS::acionarGaveta(int m, int t1, int t2) {
-    emitirDireto({ESC, 0x70, lo(m), lo(t1 / 2), lo(t2 / 2)});
-}
+void EscPOS::acionarGaveta(int m, int t1, int t2) { emitirDireto({ESC, 0x70, lo(m), lo(t1 / 2), lo(t2 / 2)}); }
 
 void EscPOS::inicializar() { emitir({ESC, 0x40}); }
 void EscPOS::imprimirPagina() { emitir({ESC, 0x0C}); }
@@ -145,11 +143,11 @@ void EscPOS::selecionarAlinhamento(int n) {
 void EscPOS::imprimirImagemBits(int modo, int largura, const uint8_t* dados) {
     uint8_t m;
     switch (modo) {
-        case 4: m = 0x00; break;
-        case 5: m = 0x01; break;
-        case 6: m = 0x20; break;
-        case 7: m = 0x21; break;
-        default: return;
+    case 4: m = 0x00; break;
+    case 5: m = 0x01; break;
+    case 6: m = 0x20; break;
+    case 7: m = 0x21; break;
+    default: return;
     }
     if (!dados || largura < 0 || largura > 0xFFFF) return;
     std::string cmd{static_cast<char>(ESC), 0x2A, static_cast<char>(m), static_cast<char>(lo(largura)),
@@ -280,8 +278,8 @@ void EscPOS::qrArmazenarDados(std::string_view texto) {
     if (texto.empty() || texto.size() >= 7090) return;
     Driver::qrArmazenarDados(texto);
     const int p = static_cast<int>(texto.size()) + 3;
-    std::string cmd{static_cast<char>(GS), 0x28, 0x6B, static_cast<char>(lo(p)), static_cast<char>(hi(p)), 0x31,
-                    0x50, 0x30};
+    std::string cmd{static_cast<char>(GS),    0x28, 0x6B, static_cast<char>(lo(p)),
+                    static_cast<char>(hi(p)), 0x31, 0x50, 0x30};
     cmd.append(texto.data(), texto.size());
     enviar(cmd);
 }

@@ -11,7 +11,7 @@
 namespace UART {
 // The link a port name calls for: a network link for "tcp://host[:port]", else the device link.
 std::unique_ptr<Base> criarLink(const std::string& nomePorta);
-}
+}  // namespace UART
 
 namespace Ordal::Printer {
 

@@ -29,10 +29,22 @@ inline int n16(const uint8_t* a) { return a[0] | (a[1] << 8); }
 // Bit-image modes of ESC *: the engine's mode and the dots of one column; none for other values.
 bool modoImagemBits(uint8_t m, int& modo, int& pontos) {
     switch (m) {
-    case 0x00: modo = 4; pontos = 8; return true;
-    case 0x01: modo = 5; pontos = 8; return true;
-    case 0x20: modo = 6; pontos = 24; return true;
-    case 0x21: modo = 7; pontos = 24; return true;
+    case 0x00:
+        modo = 4;
+        pontos = 8;
+        return true;
+    case 0x01:
+        modo = 5;
+        pontos = 8;
+        return true;
+    case 0x20:
+        modo = 6;
+        pontos = 24;
+        return true;
+    case 0x21:
+        modo = 7;
+        pontos = 24;
+        return true;
     default: return false;
     }
 }
@@ -63,8 +75,10 @@ struct ParserAcesso {
         const int v = a[0] | 0x30;
         // '3' and '4' reach the two extra alignments (right from the mark, justified).
         static const int kAlinhamentos[5] = {0, 1, 2, 6, 7};
-        if (v >= '0' && v <= '4') e.selecionarAlinhamento(kAlinhamentos[v - '0']);
-        else if (a[0] == 6 || a[0] == 7) e.selecionarAlinhamento(a[0]);
+        if (v >= '0' && v <= '4')
+            e.selecionarAlinhamento(kAlinhamentos[v - '0']);
+        else if (a[0] == 6 || a[0] == 7)
+            e.selecionarAlinhamento(a[0]);
     }
     static void definirImagemNV(Engine& e, const uint8_t* a, int64_t bloco) {
         e.definirImagemNV(a[0], n16(a + 1) * 8, n16(a + 3) * 8, nullptr);
@@ -101,7 +115,8 @@ struct ParserAcesso {
     static int64_t blocoCaracteresUsuario(const Engine& e, const uint8_t* a) {
         const int largura = descritorFonte(e.estilo & 7).avanco;
         const int y = a[0], c1 = a[1], c2 = a[2];
-        if (c1 < 32 || c1 > 126 || c2 < c1 || c2 > 126 || y < 1 || y > 3 || largura < 8 || largura > 16) return kSemBloco;
+        if (c1 < 32 || c1 > 126 || c2 < c1 || c2 > 126 || y < 1 || y > 3 || largura < 8 || largura > 16)
+            return kSemBloco;
         return int64_t(c2 - c1 + 1) * y * largura;
     }
     static void caracteresUsuario(Engine& e, const uint8_t* a, int64_t bloco) {
@@ -130,8 +145,10 @@ struct ParserAcesso {
         e.cancelarDadosPagina();
     }
     static void macro(Engine& e, const uint8_t*, int64_t) {
-        if (e.gravandoMacro_) e.encerrarGravacao(e.inicioComandoMacro_);
-        else e.iniciarGravacao();
+        if (e.gravandoMacro_)
+            e.encerrarGravacao(e.inicioComandoMacro_);
+        else
+            e.iniciarGravacao();
     }
     static void executarMacro(Engine& e, const uint8_t*, int64_t) {
         if (e.gravandoMacro_) e.encerrarGravacao(e.inicioComandoMacro_);
@@ -141,8 +158,8 @@ struct ParserAcesso {
 
 namespace {
 using A = ParserAcesso;
-constexpr bool kGravado = true;   // while a macro is recorded: only recorded
-constexpr bool kAtuado = false;   // while a macro is recorded: acted on
+constexpr bool kGravado = true;  // while a macro is recorded: only recorded
+constexpr bool kAtuado = false;  // while a macro is recorded: acted on
 }  // namespace
 
 // One row per command, kept on one line each.
@@ -287,11 +304,8 @@ size_t Engine::coletarDados(const uint8_t* dados, size_t n) {
             }
             break;
         }
-        case kImagem:
-            imagemByte(dados, k);
-            break;
-        default:
-            break;
+        case kImagem: imagemByte(dados, k); break;
+        default: break;
         }
     }
     restantes_ -= k;
@@ -323,11 +337,8 @@ void Engine::concluirColeta() {
         if (imagemNVRecebendo_ >= 0) imagensNV_[imagemNVRecebendo_].valida = true;
         imagemNVRecebendo_ = -1;
         break;
-    case kImagem:
-        terminarImagem();
-        break;
-    default:
-        break;
+    case kImagem: terminarImagem(); break;
+    default: break;
     }
     dadosColeta_.clear();
 }

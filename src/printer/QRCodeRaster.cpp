@@ -9,8 +9,9 @@ namespace Ordal::Printer {
 Raster gerarRasterQRCode(const ParametrosQRCode& p) {
     if (p.dados.empty() || p.tamanhoModulo == 0) return {};
     static const QRecLevel niveis[4] = {QR_ECLEVEL_L, QR_ECLEVEL_M, QR_ECLEVEL_Q, QR_ECLEVEL_H};
-    QRcode* qr = QRcode_encodeData(static_cast<int>(p.dados.size()), reinterpret_cast<const unsigned char*>(p.dados.data()),
-                                   0, niveis[p.nivelCorrecao & 3]);
+    QRcode* qr =
+        QRcode_encodeData(static_cast<int>(p.dados.size()), reinterpret_cast<const unsigned char*>(p.dados.data()), 0,
+                          niveis[p.nivelCorrecao & 3]);
     if (!qr) return {};
     // One dot per module, then nearest-neighbour scaling by the module size.
     Raster modulos;

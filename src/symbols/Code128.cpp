@@ -88,10 +88,13 @@ std::optional<std::vector<uint8_t>> valoresCode128ConjuntoC(std::string_view dig
     v.reserve(digitos.size() / 2 + 3);
     v.push_back(kInicioCode128C);
     size_t i = 0;
-    for (; i + 1 < digitos.size(); i += 2) v.push_back(static_cast<uint8_t>((digitos[i] - '0') * 10 + (digitos[i + 1] - '0')));
+    for (; i + 1 < digitos.size(); i += 2)
+        v.push_back(static_cast<uint8_t>((digitos[i] - '0') * 10 + (digitos[i + 1] - '0')));
     if (i < digitos.size()) {
-        if (v.size() == 1) v[0] = kInicioCode128B;  // a single digit: set C has nothing to offer
-        else v.push_back(kCodigoBCode128);
+        if (v.size() == 1)
+            v[0] = kInicioCode128B;  // a single digit: set C has nothing to offer
+        else
+            v.push_back(kCodigoBCode128);
         v.push_back(static_cast<uint8_t>(digitos[i] - ' '));
     }
     return v;

@@ -33,8 +33,7 @@ bool ehMinuscula(uint8_t c) { return c >= 'a' && c <= 'z'; }
 bool temMisto(uint8_t c) { return valorSubmodo[MISTO][c] >= 0; }
 bool temPontuacao(uint8_t c) { return valorSubmodo[PONTUACAO][c] >= 0; }
 bool ehTexto(uint8_t c) {
-    return valorSubmodo[ALFA][c] >= 0 || valorSubmodo[MINUSCULO][c] >= 0 || temMisto(c) ||
-           temPontuacao(c);
+    return valorSubmodo[ALFA][c] >= 0 || valorSubmodo[MINUSCULO][c] >= 0 || temMisto(c) || temPontuacao(c);
 }
 
 // Appends codewords to palavras with the size limit checked on every write.
@@ -351,12 +350,8 @@ int compactar(const uint8_t* s, int n, int* palavras) {
         const uint8_t* seg = s + g.inicio[i];
         const int tam = g.tamanho[i];
         switch (g.tipo[i]) {
-        case NUMERICO:
-            compactarNumerico(seg, tam, out);
-            break;
-        case BYTES:
-            compactarBytes(seg, tam, out);
-            break;
+        case NUMERICO: compactarNumerico(seg, tam, out); break;
+        case BYTES: compactarBytes(seg, tam, out); break;
         case TEXTO:
             if (!primeiro) out.por(MODO_TEXTO);
             CompactadorTexto(out).compactar(seg, tam);

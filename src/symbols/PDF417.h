@@ -13,20 +13,20 @@ namespace Ordal::Symbols {
 inline constexpr int PDF417_RETANGULO_FIXO = 0x01;  // use both `colunas` and `linhas`
 inline constexpr int PDF417_COLUNAS_FIXAS = 0x02;
 inline constexpr int PDF417_LINHAS_FIXAS = 0x04;
-inline constexpr int PDF417_NIVEL_FIXO = 0x10;       // use `nivelErro` instead of choosing one
-inline constexpr int PDF417_PALAVRAS_DADAS = 0x40;   // caller fills `palavras`, no compaction
-inline constexpr int PDF417_INVERTER = 0x80;         // light modules dark and vice versa
+inline constexpr int PDF417_NIVEL_FIXO = 0x10;      // use `nivelErro` instead of choosing one
+inline constexpr int PDF417_PALAVRAS_DADAS = 0x40;  // caller fills `palavras`, no compaction
+inline constexpr int PDF417_INVERTER = 0x80;        // light modules dark and vice versa
 
 // Values of ParametrosPDF417::erro.
 inline constexpr int PDF417_SEM_ERRO = 0;
-inline constexpr int PDF417_TEXTO_GRANDE = 1;         // over 5420 bytes or 926 data codewords
-inline constexpr int PDF417_PALAVRAS_INVALIDAS = 2;   // bad raw codewords (option 0x40)
-inline constexpr int PDF417_PARAMETROS_INVALIDOS = 3; // positive length with no text
-inline constexpr int PDF417_SEM_MEMORIA = 4;          // the bitmap could not be allocated
+inline constexpr int PDF417_TEXTO_GRANDE = 1;          // over 5420 bytes or 926 data codewords
+inline constexpr int PDF417_PALAVRAS_INVALIDAS = 2;    // bad raw codewords (option 0x40)
+inline constexpr int PDF417_PARAMETROS_INVALIDOS = 3;  // positive length with no text
+inline constexpr int PDF417_SEM_MEMORIA = 4;           // the bitmap could not be allocated
 
 inline constexpr int PDF417_MAXIMO_TEXTO = 5420;
-inline constexpr int PDF417_MAXIMO_PALAVRAS = 928;   // codewords of the largest symbol
-inline constexpr int PDF417_MAXIMO_DADOS = 926;      // data codewords incl. the length descriptor
+inline constexpr int PDF417_MAXIMO_PALAVRAS = 928;  // codewords of the largest symbol
+inline constexpr int PDF417_MAXIMO_DADOS = 926;     // data codewords incl. the length descriptor
 
 struct ParametrosPDF417 {
     // Output bitmap, owned by the record after a successful encoding (released by liberarPDF417 or
@@ -44,10 +44,10 @@ struct ParametrosPDF417 {
     int quantidadePalavras;  // data codewords including the length descriptor
     int nivelErro;           // 0..8
     const char* texto;
-    int tamanhoTexto;        // byte count, or negative for "up to the first zero byte"
+    int tamanhoTexto;  // byte count, or negative for "up to the first zero byte"
     int opcoes;
-    float proporcao;         // requested height / width
-    float alturaLinha;       // row height in modules, for the ratio computation
+    float proporcao;    // requested height / width
+    float alturaLinha;  // row height in modules, for the ratio computation
     int erro;
 };
 

@@ -48,7 +48,8 @@ std::string texto(const Digitos& d, size_t de, size_t ate) {
 // left of the centre guard, the next `metade` right of it, each half with the given left parity.
 LinearSymbol duasMetades(const Digitos& d, size_t primeiro, size_t metade, uint8_t paridade) {
     LinearSymbol s;
-    const int total = t::kGuardaNormalModulos * 2 + t::kGuardaCentralModulos + static_cast<int>(metade) * 2 * kModulosDigito;
+    const int total =
+        t::kGuardaNormalModulos * 2 + t::kGuardaCentralModulos + static_cast<int>(metade) * 2 * kModulosDigito;
     s.modulos.reserve(total);
     detalhe::anexarBits(s.modulos, t::kGuardaNormal, t::kGuardaNormalModulos);
     for (size_t i = 0; i < metade; ++i)
@@ -78,7 +79,9 @@ std::optional<std::array<uint8_t, 11>> expandirUPCE(std::span<const uint8_t, 7> 
     std::array<uint8_t, 11> a{};
     a[0] = e[0];
     switch (d6) {
-    case 0: case 1: case 2:  // manufacturer d1 d2 d6 00, product 00 d3 d4 d5
+    case 0:
+    case 1:
+    case 2:  // manufacturer d1 d2 d6 00, product 00 d3 d4 d5
         a = {e[0], d1, d2, d6, 0, 0, 0, 0, d3, d4, d5};
         break;
     case 3:  // manufacturer d1 d2 d3 00, product 000 d4 d5

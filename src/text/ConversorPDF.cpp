@@ -156,8 +156,7 @@ PaginasPDF converterPDF(const std::string& caminho, int dpi, const std::string& 
     // Output beyond any receipt's size (a PostScript file in a loop, say) would only grow in memory.
     if (!completa) ::kill(filho, SIGKILL);
     int estado = 0;
-    while (::waitpid(filho, &estado, 0) < 0 && errno == EINTR) {
-    }
+    while (::waitpid(filho, &estado, 0) < 0 && errno == EINTR) {}
     if (!completa) {
         resultado.codigo = 13;
         return resultado;

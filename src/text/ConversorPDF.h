@@ -7,8 +7,8 @@
 namespace ORDAL_VEX {
 
 struct PaginasPDF {
-    int codigo = 0;                   // 0 converted, 8 not a readable file, 13 converter failed or missing
-    std::vector<std::string> paginas; // each page's BMP file bytes, in order
+    int codigo = 0;                    // 0 converted, 8 not a readable file, 13 converter failed or missing
+    std::vector<std::string> paginas;  // each page's BMP file bytes, in order
 };
 
 // Runs the converter (program `programa`, found on the search path) at `dpi` on the file and collects

@@ -212,8 +212,8 @@ TipoDocumentoFiscal carregarDocumentoFiscal(const char** texto, std::string& arm
     return tipo;
 }
 
-int ORVEX::imprimirDocumentoFiscal(const char* xml, const InfoDocumento* info, unsigned int tamanhoInfo,
-                                   int opcoes, int /*reservado*/, std::string* aviso) {
+int ORVEX::imprimirDocumentoFiscal(const char* xml, const InfoDocumento* info, unsigned int tamanhoInfo, int opcoes,
+                                   int /*reservado*/, std::string* aviso) {
     if (!xml || (!info && tamanhoInfo != 0)) return 3;
     if (!*xml) return 4;
 

@@ -317,15 +317,15 @@ void ORVEX::alterarModoImpressao(int modos, int operacao) {
 
 int traduzirCodigo(int codigo) {
     switch (codigo) {
-        case 0: return 1;
-        case 2:
-        case 3:
-        case 4:
-        case 5: return -99;
-        case 8: return -8;
-        case 10:
-        case 13: return -27;
-        default: return 0;
+    case 0: return 1;
+    case 2:
+    case 3:
+    case 4:
+    case 5: return -99;
+    case 8: return -8;
+    case 10:
+    case 13: return -27;
+    default: return 0;
     }
 }
 

@@ -38,12 +38,12 @@ struct Spool {
 
 // What the content of a markup tag must look like.
 struct RegraConteudo {
-    int somenteNumeros = 0;          // 1: decimal digits, range-checked as a number
-    uint32_t tamanhoMinimo = 0;      // bytes; 0 = none
-    uint32_t tamanhoMaximo = 0;      // bytes; 0 = none, 0xFFFFFFFF = unlimited
+    int somenteNumeros = 0;      // 1: decimal digits, range-checked as a number
+    uint32_t tamanhoMinimo = 0;  // bytes; 0 = none
+    uint32_t tamanhoMaximo = 0;  // bytes; 0 = none, 0xFFFFFFFF = unlimited
     uint32_t valorMinimo = 0;
     uint32_t valorMaximo = 0xFFFFFFFFu;
-    bool conteudoLiteral = false;    // taken up to the closing tag without looking for tags inside
+    bool conteudoLiteral = false;  // taken up to the closing tag without looking for tags inside
 };
 
 class ORVEX {

@@ -39,8 +39,12 @@ uint32_t valorDecimal(const std::string& texto) {
 }
 
 RegraConteudo qualquer() { return RegraConteudo{0, 0, kIlimitado, 0, kIlimitado, false}; }
-RegraConteudo tamanho(uint32_t minimo, uint32_t maximo) { return RegraConteudo{0, minimo, maximo, 0, kIlimitado, false}; }
-RegraConteudo digitos(uint32_t minimo, uint32_t maximo) { return RegraConteudo{1, minimo, maximo, 0, kIlimitado, false}; }
+RegraConteudo tamanho(uint32_t minimo, uint32_t maximo) {
+    return RegraConteudo{0, minimo, maximo, 0, kIlimitado, false};
+}
+RegraConteudo digitos(uint32_t minimo, uint32_t maximo) {
+    return RegraConteudo{1, minimo, maximo, 0, kIlimitado, false};
+}
 RegraConteudo numero(uint32_t minimo, uint32_t maximo) { return RegraConteudo{1, 0, 0, minimo, maximo, false}; }
 
 void codigoBarras(ORVEX& s, int tipo, const std::string& dados) {
@@ -81,18 +85,22 @@ std::vector<EntradaTag> construirTabela() {
         };
     };
     std::vector<EntradaTag> t;
-    t.push_back(sw("b", [](ORVEX& s) { s.obterDriver().selecionarNegrito(true); },
-                   [](ORVEX& s) { s.obterDriver().selecionarNegrito(false); }));
-    t.push_back(sw("c", [](ORVEX& s) { s.obterDriver().selecionarFonte(s.fonteCondensada); },
-                   [](ORVEX& s) { s.obterDriver().selecionarFonte(s.fonteNormal); }));
-    t.push_back(sw("s", [](ORVEX& s) { s.obterDriver().selecionarSublinhado(true); },
-                   [](ORVEX& s) { s.obterDriver().selecionarSublinhado(false); }));
-    t.push_back(sw("e", [](ORVEX& s) { s.obterDriver().dobrarLargura(); },
-                   [](ORVEX& s) { s.obterDriver().reduzirLargura(); }));
-    t.push_back(sw("da", [](ORVEX& s) { s.obterDriver().dobrarAltura(); },
-                   [](ORVEX& s) { s.obterDriver().reduzirAltura(); }));
-    t.push_back(sw("xl", [](ORVEX& s) { s.obterDriver().selecionarTamanhoCaractere(1, 1); },
-                   [](ORVEX& s) { s.obterDriver().selecionarTamanhoCaractere(0, 0); }));
+    t.push_back(sw(
+        "b", [](ORVEX& s) { s.obterDriver().selecionarNegrito(true); },
+        [](ORVEX& s) { s.obterDriver().selecionarNegrito(false); }));
+    t.push_back(sw(
+        "c", [](ORVEX& s) { s.obterDriver().selecionarFonte(s.fonteCondensada); },
+        [](ORVEX& s) { s.obterDriver().selecionarFonte(s.fonteNormal); }));
+    t.push_back(sw(
+        "s", [](ORVEX& s) { s.obterDriver().selecionarSublinhado(true); },
+        [](ORVEX& s) { s.obterDriver().selecionarSublinhado(false); }));
+    t.push_back(sw(
+        "e", [](ORVEX& s) { s.obterDriver().dobrarLargura(); }, [](ORVEX& s) { s.obterDriver().reduzirLargura(); }));
+    t.push_back(sw(
+        "da", [](ORVEX& s) { s.obterDriver().dobrarAltura(); }, [](ORVEX& s) { s.obterDriver().reduzirAltura(); }));
+    t.push_back(sw(
+        "xl", [](ORVEX& s) { s.obterDriver().selecionarTamanhoCaractere(1, 1); },
+        [](ORVEX& s) { s.obterDriver().selecionarTamanhoCaractere(0, 0); }));
     t.push_back(sw("n",
                    [](ORVEX& s) {
                        Driver& d = s.obterDriver();
@@ -166,12 +174,16 @@ std::vector<EntradaTag> construirTabela() {
     }));
     RegraConteudo literal = qualquer();
     literal.conteudoLiteral = true;
-    t.push_back(ct("cabecalho", literal, [](ORVEX& s, const std::string& c) { s.imprimirCabecalho(c.c_str(), nullptr); }));
-    t.push_back(nm("cespl", numero(0, 255), [](ORVEX& s, uint32_t v) { s.obterDriver().espacamentoEntreLinhas(int(v / 2)); }));
+    t.push_back(
+        ct("cabecalho", literal, [](ORVEX& s, const std::string& c) { s.imprimirCabecalho(c.c_str(), nullptr); }));
+    t.push_back(
+        nm("cespl", numero(0, 255), [](ORVEX& s, uint32_t v) { s.obterDriver().espacamentoEntreLinhas(int(v / 2)); }));
     t.push_back(nm("sl", numero(1, 255), [](ORVEX& s, uint32_t v) { s.avancarLinhasTexto(int(v)); }));
     t.push_back(nm("sp", numero(1, 255), [](ORVEX& s, uint32_t v) { imprimirSimples(s, std::string(v, ' ')); }));
-    t.push_back(nm("altbarras", numero(1, 255), [](ORVEX& s, uint32_t v) { s.obterDriver().alturaCodigoBarras(int(v)); }));
-    t.push_back(nm("largbarras", numero(1, 6), [](ORVEX& s, uint32_t v) { s.obterDriver().larguraCodigoBarras(int(v)); }));
+    t.push_back(
+        nm("altbarras", numero(1, 255), [](ORVEX& s, uint32_t v) { s.obterDriver().alturaCodigoBarras(int(v)); }));
+    t.push_back(
+        nm("largbarras", numero(1, 6), [](ORVEX& s, uint32_t v) { s.obterDriver().larguraCodigoBarras(int(v)); }));
     return t;
 }
 
@@ -202,8 +214,8 @@ bool ORVEX::validarConteudo(const RegraConteudo& regra, const std::string& nome,
     if (regra.somenteNumeros != 1) return true;
     for (size_t i = 0; i < n; ++i) {
         if (conteudo[i] < '0' || conteudo[i] > '9') {
-            std::cerr << "Erro tag '<" << nome << ">': Caracter não numérico: '" << conteudo[i] << "', posição: " << i + 1
-                      << "." << std::endl;
+            std::cerr << "Erro tag '<" << nome << ">': Caracter não numérico: '" << conteudo[i]
+                      << "', posição: " << i + 1 << "." << std::endl;
             return false;
         }
     }

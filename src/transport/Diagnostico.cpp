@@ -19,7 +19,7 @@ std::string grupoDoDispositivo(const std::string& caminho) {
     struct stat st {};
     if (::stat(caminho.c_str(), &st) == 0) {
         char buffer[1024];
-        group g {};
+        group g{};
         group* encontrado = nullptr;
         if (::getgrgid_r(st.st_gid, &g, buffer, sizeof buffer, &encontrado) == 0 && encontrado && g.gr_name)
             return g.gr_name;

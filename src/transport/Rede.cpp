@@ -57,13 +57,9 @@ int concluirConexao(int fd, int ms) {
 
 Rede::Rede() : Base(parametrosPadrao()) {}
 
-Rede::~Rede() {
-    fechar();
-}
+Rede::~Rede() { fechar(); }
 
-bool Rede::ehEnderecoRede(const std::string& nome) {
-    return nome.rfind(kPrefixo, 0) == 0;
-}
+bool Rede::ehEnderecoRede(const std::string& nome) { return nome.rfind(kPrefixo, 0) == 0; }
 
 bool Rede::separarEndereco(const std::string& endereco, std::string& host, int& porta) {
     std::string e = ehEnderecoRede(endereco) ? endereco.substr(std::strlen(kPrefixo)) : endereco;
@@ -197,8 +193,7 @@ bool Rede::escreverAte(const uint8_t* p, size_t n, int64_t prazo, size_t& feitos
                 return false;
             }
             const int64_t agora = agoraMs();
-            const int64_t resta =
-                prazo >= 0 ? prazo - agora : esperaMaximaEscritaMs - (agora - ultimoProgresso);
+            const int64_t resta = prazo >= 0 ? prazo - agora : esperaMaximaEscritaMs - (agora - ultimoProgresso);
             if (resta <= 0) return true;
             if (aguardarDispositivo(POLLOUT, static_cast<int>(std::min<int64_t>(resta, 1000))) < 0) {
                 registrar("Rede::write", ECONNRESET);
@@ -231,13 +226,9 @@ int Rede::ler(void* buffer, size_t n) {
     }
 }
 
-bool Rede::estaFechado() const {
-    return descritor < 0;
-}
+bool Rede::estaFechado() const { return descritor < 0; }
 
-std::array<uint8_t, 2> Rede::lerSinais() {
-    return {0, 0};
-}
+std::array<uint8_t, 2> Rede::lerSinais() { return {0, 0}; }
 
 int Rede::aguardarDispositivo(short eventos, int ms) {
     if (descritor < 0) return -1;

@@ -27,9 +27,22 @@ struct Classe {
 };
 
 constexpr Classe kClasses[16] = {
-    {"", "COM"}, {"", ""}, {"", ""}, {"", ""}, {"", ""}, {"", ""}, {"", ""}, {"", ""},
-    {"/dev/ttyS", "ttyS"}, {"/dev/tty", "tty"}, {"/dev/ttyACM", "ttyACM"}, {"/dev/usb", "usb"},
-    {"/dev/usb/lp", "lp"}, {"", ""}, {"", ""}, {"", ""},
+    {"", "COM"},
+    {"", ""},
+    {"", ""},
+    {"", ""},
+    {"", ""},
+    {"", ""},
+    {"", ""},
+    {"", ""},
+    {"/dev/ttyS", "ttyS"},
+    {"/dev/tty", "tty"},
+    {"/dev/ttyACM", "ttyACM"},
+    {"/dev/usb", "usb"},
+    {"/dev/usb/lp", "lp"},
+    {"", ""},
+    {"", ""},
+    {"", ""},
 };
 
 // Longest time closing waits for queued output to leave.
@@ -43,37 +56,30 @@ int64_t agoraMs() {
 void registrarErro(const char* operacao, int fd, const std::string& caminho, int erro) {
     // One line per failure, built first so concurrent writers do not interleave pieces.
     std::ostringstream linha;
-    linha << operacao << " (fd: " << fd << ", '" << caminho << "', '" << std::strerror(erro) << " ("
-          << erro << ")'\n";
+    linha << operacao << " (fd: " << fd << ", '" << caminho << "', '" << std::strerror(erro) << " (" << erro << ")'\n";
     std::cerr << linha.str() << std::flush;
 }
 
 speed_t codigoVelocidade(int32_t velocidade) {
     switch (velocidade) {
-        case 9600: return B9600;
-        case 19200: return B19200;
-        case 38400: return B38400;
-        case 57600: return B57600;
-        case 230400: return B230400;
-        case 460800: return B460800;
-        case 921600: return B921600;
-        default: return B115200;
+    case 9600: return B9600;
+    case 19200: return B19200;
+    case 38400: return B38400;
+    case 57600: return B57600;
+    case 230400: return B230400;
+    case 460800: return B460800;
+    case 921600: return B921600;
+    default: return B115200;
     }
 }
 
 }  // namespace
 
-Parameters parametrosPadrao() {
-    return Parameters{0x0A00, 115200, 8, 1, 0, 0};
-}
+Parameters parametrosPadrao() { return Parameters{0x0A00, 115200, 8, 1, 0, 0}; }
 
-const char* prefixoCaminho(int classe) {
-    return (classe >= 0 && classe < 16) ? kClasses[classe].caminho : "";
-}
+const char* prefixoCaminho(int classe) { return (classe >= 0 && classe < 16) ? kClasses[classe].caminho : ""; }
 
-const char* prefixoNome(int classe) {
-    return (classe >= 0 && classe < 16) ? kClasses[classe].nome : "";
-}
+const char* prefixoNome(int classe) { return (classe >= 0 && classe < 16) ? kClasses[classe].nome : ""; }
 
 std::string caminhoDoCodigo(int32_t codigo) {
     if (codigo < 0) return {};
@@ -142,11 +148,20 @@ bool ehConsole(const std::string& caminhoDispositivo) {
 
 bool erroDeQueda(int erro) {
     switch (erro) {
-        case EIO: case ENXIO: case ENODEV: case EBADF: case EPIPE: case ECONNRESET: case ECONNABORTED:
-        case ENOTCONN: case ESHUTDOWN: case ENETDOWN: case ENETUNREACH: case EHOSTUNREACH: case ETIMEDOUT:
-            return true;
-        default:
-            return false;
+    case EIO:
+    case ENXIO:
+    case ENODEV:
+    case EBADF:
+    case EPIPE:
+    case ECONNRESET:
+    case ECONNABORTED:
+    case ENOTCONN:
+    case ESHUTDOWN:
+    case ENETDOWN:
+    case ENETUNREACH:
+    case EHOSTUNREACH:
+    case ETIMEDOUT: return true;
+    default: return false;
     }
 }
 
@@ -154,9 +169,7 @@ bool erroDeQueda(int erro) {
 
 Base::~Base() = default;
 
-bool Base::estaAberto() const {
-    return !estaFechado();
-}
+bool Base::estaAberto() const { return !estaFechado(); }
 
 int Base::aguardarDispositivo(short, int ms) {
     ::poll(nullptr, 0, std::clamp(ms, 0, 5));
@@ -229,9 +242,7 @@ UART::UART() : Base(parametrosPadrao()) {}
 
 UART::UART(const Parameters& p) : Base(p) {}
 
-UART::~UART() {
-    fechar();
-}
+UART::~UART() { fechar(); }
 
 termios UART::configuracaoLinha(const Parameters& p) {
     termios t;
@@ -247,26 +258,26 @@ termios UART::configuracaoLinha(const Parameters& p) {
     }
     t.c_cflag &= ~static_cast<tcflag_t>(CSIZE);
     switch (p.bitsDados) {
-        case 5: t.c_cflag |= CS5; break;
-        case 6: t.c_cflag |= CS6; break;
-        case 7: t.c_cflag |= CS7; break;
-        case 8: t.c_cflag |= CS8; break;
-        default: break;  // CS5 is all size bits clear
+    case 5: t.c_cflag |= CS5; break;
+    case 6: t.c_cflag |= CS6; break;
+    case 7: t.c_cflag |= CS7; break;
+    case 8: t.c_cflag |= CS8; break;
+    default: break;  // CS5 is all size bits clear
     }
     switch (p.controleFluxo) {
-        case 2:
-            t.c_cflag |= CRTSCTS;
-            t.c_iflag &= ~static_cast<tcflag_t>(IXON | IXANY | IXOFF);
-            break;
-        case 1:
-            t.c_cflag &= ~static_cast<tcflag_t>(CRTSCTS);
-            t.c_iflag |= IXON | IXOFF;
-            break;
-        case 0:
-            t.c_cflag &= ~static_cast<tcflag_t>(CRTSCTS);
-            t.c_iflag &= ~static_cast<tcflag_t>(IXON | IXANY | IXOFF);
-            break;
-        default: break;
+    case 2:
+        t.c_cflag |= CRTSCTS;
+        t.c_iflag &= ~static_cast<tcflag_t>(IXON | IXANY | IXOFF);
+        break;
+    case 1:
+        t.c_cflag &= ~static_cast<tcflag_t>(CRTSCTS);
+        t.c_iflag |= IXON | IXOFF;
+        break;
+    case 0:
+        t.c_cflag &= ~static_cast<tcflag_t>(CRTSCTS);
+        t.c_iflag &= ~static_cast<tcflag_t>(IXON | IXANY | IXOFF);
+        break;
+    default: break;
     }
     return t;
 }
@@ -389,9 +400,7 @@ int UART::ler(void* buffer, size_t n) {
     }
 }
 
-bool UART::estaFechado() const {
-    return descritor == -1;
-}
+bool UART::estaFechado() const { return descritor == -1; }
 
 std::array<uint8_t, 2> UART::lerSinais() {
     std::array<uint8_t, 2> sinais{0, 0};

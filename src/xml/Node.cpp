@@ -35,19 +35,14 @@ struct SiblingCache {
 };
 thread_local SiblingCache siblingCache;
 
-std::string convert(std::string_view text, Converter converter)
-{
+std::string convert(std::string_view text, Converter converter) {
     return converter ? converter(std::string(text)) : std::string(text);
 }
 
-void indentTo(std::string& out, int depth)
-{
-    out.append(static_cast<std::size_t>(depth) * 2, ' ');
-}
+void indentTo(std::string& out, int depth) { out.append(static_cast<std::size_t>(depth) * 2, ' '); }
 
 // CDATA content cannot hold "]]>": such a text is split over two sections.
-std::string cdataSection(std::string_view text)
-{
+std::string cdataSection(std::string_view text) {
     std::string out = "<![CDATA[";
     std::size_t from = 0;
     for (std::size_t at; (at = text.find("]]>", from)) != std::string::npos; from = at + 2) {
@@ -65,13 +60,9 @@ std::string cdataSection(std::string_view text)
 // _Node
 
 _Node::_Node() noexcept
-    : parent(&nullNode()), next(&nullNode()), previous(&nullNode()), firstChild(&nullNode()),
-      lastChild_(&nullNode())
-{
-}
+    : parent(&nullNode()), next(&nullNode()), previous(&nullNode()), firstChild(&nullNode()), lastChild_(&nullNode()) {}
 
-_Node::~_Node()
-{
+_Node::~_Node() {
     _Node* nul = &nullNode();
     if (this == nul) return;
     // Nodes of a tree being destroyed arrive already unlinked and childless.
@@ -86,8 +77,7 @@ _Node& _Node::firstAttribute() const { return nullNode(); }
 _Node& _Node::attribute(std::string_view) const { return nullNode(); }
 _Node* _Node::detach() { return &nullNode(); }
 
-std::string _Node::toString(Converter converter) const
-{
+std::string _Node::toString(Converter converter) const {
     const std::string_view n = name();
     if (n.empty()) return {};
     const std::string cn = convert(n, converter);
@@ -96,8 +86,7 @@ std::string _Node::toString(Converter converter) const
     return "<" + cn + ">" + escapeText(convert(v, converter), false) + "</" + cn + ">";
 }
 
-_Node& _Node::root() const
-{
+_Node& _Node::root() const {
     const _Node* n = this;
     while (exists(n->parent)) n = n->parent;
     return const_cast<_Node&>(*n);
@@ -105,8 +94,7 @@ _Node& _Node::root() const
 
 bool _Node::isEmpty() const { return !exists(firstChild); }
 
-std::string _Node::toStringTree(bool indent, Converter converter) const
-{
+std::string _Node::toStringTree(bool indent, Converter converter) const {
     std::string out;
     if (!exists(this)) return out;
     const _Node* nul = &nullNode();
@@ -152,8 +140,7 @@ std::string _Node::toStringTree(bool indent, Converter converter) const
     return out;
 }
 
-_Node& _Node::append(_Node* node)
-{
+_Node& _Node::append(_Node* node) {
     _Node* nul = &nullNode();
     if (node == nullptr || node == nul) return *this;
     // Would make a cycle; only a node with children can be an ancestor.
@@ -182,8 +169,7 @@ _Node& _Node::append(_Node* node)
     return *this;
 }
 
-_Node& _Node::find(std::string_view path) const
-{
+_Node& _Node::find(std::string_view path) const {
     const _Node* nul = &nullNode();
     const _Node* cur = this;
     const char* p = path.data();
@@ -209,8 +195,7 @@ _Node& _Node::find(std::string_view path) const
     }
 }
 
-_Node& _Node::sibling(int n) const
-{
+_Node& _Node::sibling(int n) const {
     if (n < 0 || !exists(this)) return nullNode();
     if (n == 0) return const_cast<_Node&>(*this);
     const unsigned long long gen = structureGeneration.load(std::memory_order_acquire);
@@ -232,28 +217,24 @@ _Node& _Node::sibling(int n) const
     return const_cast<_Node&>(*cur);
 }
 
-_Node& _Node::appendDetached(_Node& node)
-{
+_Node& _Node::appendDetached(_Node& node) {
     if (&node == this) return *this;
     return append(node.detach());
 }
 
-_Node& _Node::detachWith(_Node& node)
-{
+_Node& _Node::detachWith(_Node& node) {
     _Node* copy = detach();
     if (!exists(copy)) return nullNode();
     if (&node != this && &node != copy) copy->append(node.detach());
     return *copy;
 }
 
-const _Node& _Node::readText(std::string& target) const
-{
+const _Node& _Node::readText(std::string& target) const {
     if (kind() != 0) target = value();
     return *this;
 }
 
-const _Node& _Node::readInt(int& target) const
-{
+const _Node& _Node::readInt(int& target) const {
     if (kind() != 0) {
         const long long v = parseInt64(value());
         target = v > INT_MAX ? INT_MAX : v < INT_MIN ? INT_MIN : static_cast<int>(v);
@@ -261,14 +242,12 @@ const _Node& _Node::readInt(int& target) const
     return *this;
 }
 
-const _Node& _Node::readChar(char& target) const
-{
+const _Node& _Node::readChar(char& target) const {
     if (kind() != 0 && !value().empty()) target = value()[0];
     return *this;
 }
 
-long long _Node::parseInt64(std::string_view text) noexcept
-{
+long long _Node::parseInt64(std::string_view text) noexcept {
     std::size_t i = 0;
     const std::size_t n = text.size();
     while (i < n && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) ++i;
@@ -285,15 +264,13 @@ long long _Node::parseInt64(std::string_view text) noexcept
     return v == LLONG_MIN ? LLONG_MAX : -v;
 }
 
-detail::Arena* _Node::arena() const noexcept
-{
+detail::Arena* _Node::arena() const noexcept {
     if (parsed()) return detail::Arena::of(this);
     if (kind() == 1) return static_cast<const Document*>(this)->arena_;
     return nullptr;
 }
 
-void _Node::assignString(const char*& data, std::uint32_t& size, std::string_view text)
-{
+void _Node::assignString(const char*& data, std::uint32_t& size, std::string_view text) {
     if (text.size() > UINT32_MAX) throw std::length_error("XML text too long");
     const char* fresh = detail::emptyChars;
     if (!text.empty()) {
@@ -311,22 +288,19 @@ void _Node::assignString(const char*& data, std::uint32_t& size, std::string_vie
     size = static_cast<std::uint32_t>(text.size());
 }
 
-void _Node::releaseString(const char*& data, std::uint32_t& size) noexcept
-{
+void _Node::releaseString(const char*& data, std::uint32_t& size) noexcept {
     if (size != 0 && !parsed()) delete[] data;
     data = detail::emptyChars;
     size = 0;
 }
 
-void _Node::rejectNode(_Node* node) noexcept
-{
+void _Node::rejectNode(_Node* node) noexcept {
     if (node == nullptr || !exists(node) || node->kind() == 1) return;
     if (exists(node->parent) || exists(node->previous)) return;  // it belongs to another tree
     delete node;  // an attribute chain's head takes its followers with it
 }
 
-void _Node::unlink() noexcept
-{
+void _Node::unlink() noexcept {
     _Node* nul = &nullNode();
     if (this == nul) return;
     if (parent != nul) {
@@ -339,8 +313,7 @@ void _Node::unlink() noexcept
     parent = next = previous = nul;
 }
 
-void _Node::linkChild(_Node* node) noexcept
-{
+void _Node::linkChild(_Node* node) noexcept {
     _Node* nul = &nullNode();
     node->parent = this;
     node->next = nul;
@@ -352,8 +325,7 @@ void _Node::linkChild(_Node* node) noexcept
     lastChild_ = node;
 }
 
-void _Node::moveChildrenTo(_Node& target) noexcept
-{
+void _Node::moveChildrenTo(_Node& target) noexcept {
     _Node* nul = &nullNode();
     if (firstChild == nul) return;
     for (_Node* c = firstChild; c != nul; c = c->next) c->parent = &target;
@@ -368,8 +340,7 @@ void _Node::moveChildrenTo(_Node& target) noexcept
     structureChanged();
 }
 
-void _Node::deleteChildren() noexcept
-{
+void _Node::deleteChildren() noexcept {
     _Node* nul = &nullNode();
     if (firstChild == nul) return;
     structureChanged();
@@ -394,16 +365,14 @@ void _Node::deleteChildren() noexcept
     }
 }
 
-bool _Node::isAncestorOrSelf(const _Node* node) const noexcept
-{
+bool _Node::isAncestorOrSelf(const _Node* node) const noexcept {
     const _Node* nul = &nullNode();
     for (const _Node* p = node; p != nul; p = p->parent)
         if (p == this) return true;
     return false;
 }
 
-_Node* _Node::adopt(_Node* copy) noexcept
-{
+_Node* _Node::adopt(_Node* copy) noexcept {
     unlink();
     moveChildrenTo(*copy);
     copy->storage_ = Storage::detached;
@@ -417,8 +386,7 @@ _Node* _Node::adopt(_Node* copy) noexcept
 class NodeCopy {
 public:
     // The node alone: strings and attributes, no children.
-    static _Node* one(const _Node& n)
-    {
+    static _Node* one(const _Node& n) {
         switch (n.kind()) {
         case 2: {
             const auto& src = static_cast<const Element&>(n);
@@ -441,8 +409,7 @@ public:
     }
 
     // The node with its whole subtree, copied without recursion.
-    static _Node* tree(const _Node& n)
-    {
+    static _Node* tree(const _Node& n) {
         std::unique_ptr<_Node> root(one(n));
         std::vector<std::pair<const _Node*, _Node*>> todo{{&n, root.get()}};
         while (!todo.empty()) {
@@ -458,20 +425,17 @@ public:
     }
 
 private:
-    static _Node* finish(_Node* n) noexcept
-    {
+    static _Node* finish(_Node* n) noexcept {
         n->storage_ = _Node::Storage::detached;
         return n;
     }
     template <int K, class T>
-    static void copyAttributes(const TElement<K, T>& from, TElement<K, T>& to)
-    {
+    static void copyAttributes(const TElement<K, T>& from, TElement<K, T>& to) {
         for (const _Node* a = from.firstAttribute_; exists(a); a = a->next) to.append(one(*a));
     }
 };
 
-_Node* _Node::prepareForLink(_Node* node, detail::Arena* targetArena)
-{
+_Node* _Node::prepareForLink(_Node* node, detail::Arena* targetArena) {
     if (node->parsed()) {
         if (detail::Arena::of(node) == targetArena) return node;  // moved inside its own tree
         _Node* copy = node->kind() == 3 ? NodeCopy::one(*node) : NodeCopy::tree(*node);
@@ -485,8 +449,7 @@ _Node* _Node::prepareForLink(_Node* node, detail::Arena* targetArena)
     return node;
 }
 
-_Node* _Node::detachStored()
-{
+_Node* _Node::detachStored() {
     if (storage_ == Storage::owned) return nullptr;
     if (storage_ == Storage::detached) {
         unlink();
@@ -503,13 +466,10 @@ _Node* _Node::detachStored()
 // TElement
 
 template <int K, class T>
-TElement<K, T>::TElement() noexcept : firstAttribute_(&nullNode())
-{
-}
+TElement<K, T>::TElement() noexcept : firstAttribute_(&nullNode()) {}
 
 template <int K, class T>
-TElement<K, T>::~TElement()
-{
+TElement<K, T>::~TElement() {
     _Node* nul = &nullNode();
     while (firstAttribute_ != nul) {
         _Node* a = firstAttribute_;
@@ -520,16 +480,14 @@ TElement<K, T>::~TElement()
 }
 
 template <int K, class T>
-_Node& TElement<K, T>::attribute(std::string_view name) const
-{
+_Node& TElement<K, T>::attribute(std::string_view name) const {
     for (_Node* a = firstAttribute_; exists(a); a = a->next)
         if (a->name() == name) return *a;
     return nullNode();
 }
 
 template <int K, class T>
-_Node& TElement<K, T>::append(_Node* node)
-{
+_Node& TElement<K, T>::append(_Node* node) {
     _Node* nul = &nullNode();
     if (node == nullptr || node == nul) return *this;
     if (node->kind() != 3) return _Node::append(node);
@@ -558,16 +516,14 @@ _Node& TElement<K, T>::append(_Node* node)
 }
 
 template <int K, class T>
-void TElement<K, T>::setAttributes(_Node* chain) noexcept
-{
+void TElement<K, T>::setAttributes(_Node* chain) noexcept {
     if (chain == nullptr || !exists(chain)) return;
     if (chain->kind() != 3) return;
     append(chain);
 }
 
 template <int K, class T>
-void TElement<K, T>::moveAttributesTo(TElement& target) noexcept
-{
+void TElement<K, T>::moveAttributesTo(TElement& target) noexcept {
     _Node* nul = &nullNode();
     _Node* chain = firstAttribute_;
     firstAttribute_ = nul;
@@ -577,8 +533,7 @@ void TElement<K, T>::moveAttributesTo(TElement& target) noexcept
 }
 
 template <int K, class T>
-std::string TElement<K, T>::attributesToString(Converter converter) const
-{
+std::string TElement<K, T>::attributesToString(Converter converter) const {
     std::string out;
     for (_Node* a = firstAttribute_; exists(a); a = a->next) {
         if (!out.empty()) out += ' ';
@@ -595,8 +550,7 @@ template class TElement<7, ProcessingInstruction>;
 
 Document::~Document() { clear(); }
 
-void Document::clear() noexcept
-{
+void Document::clear() noexcept {
     if (arena_ && !arena_->mixed()) {
         // Every node below was made by the parser and owns nothing: the memory goes at once.
         if (exists(firstChild)) structureChanged();
@@ -609,8 +563,7 @@ void Document::clear() noexcept
     stoppedAt_ = complete;
 }
 
-_Node* Document::detach()
-{
+_Node* Document::detach() {
     if (storage_ == Storage::detached) return this;
     auto* copy = new Document;
     copy->arena_ = arena_;
@@ -622,8 +575,7 @@ _Node* Document::detach()
 
 std::string Document::toString(Converter converter) const { return toStringTree(false, converter); }
 
-std::string Document::toStringTree(bool indent, Converter converter) const
-{
+std::string Document::toStringTree(bool indent, Converter converter) const {
     if (!exists(firstChild)) return {};
     return firstChild->toStringTree(indent, converter);
 }
@@ -631,14 +583,12 @@ std::string Document::toStringTree(bool indent, Converter converter) const
 // ---------------------------------------------------------------------------------------------
 // Attribute
 
-Attribute::Attribute(std::string_view name, std::string_view value)
-{
+Attribute::Attribute(std::string_view name, std::string_view value) {
     setName(name);
     setValue(value);
 }
 
-Attribute::~Attribute()
-{
+Attribute::~Attribute() {
     _Node* nul = &nullNode();
     if (!exists(parent) && !exists(previous)) {
         // Head of a standalone chain: it owns the attributes that follow it.
@@ -655,8 +605,7 @@ Attribute::~Attribute()
     releaseString(value_, valueSize_);
 }
 
-void Attribute::unlinkAttribute() noexcept
-{
+void Attribute::unlinkAttribute() noexcept {
     _Node* nul = &nullNode();
     if (parent != nul) {
         if (parent->kind() == 2) {
@@ -672,8 +621,7 @@ void Attribute::unlinkAttribute() noexcept
     parent = next = previous = nul;
 }
 
-_Node* Attribute::detach()
-{
+_Node* Attribute::detach() {
     _Node* nul = &nullNode();
     if (exists(parent)) unlinkAttribute();
     if (storage_ == Storage::detached) return this;
@@ -702,13 +650,11 @@ _Node* Attribute::detach()
     return copy;
 }
 
-std::string Attribute::toStringSingle(Converter converter) const
-{
+std::string Attribute::toStringSingle(Converter converter) const {
     return convert(name(), converter) + "=\"" + escapeText(convert(value(), converter), true) + "\"";
 }
 
-std::string Attribute::toString(Converter converter) const
-{
+std::string Attribute::toString(Converter converter) const {
     std::string out = toStringSingle(converter);
     for (const _Node* a = next; exists(a); a = a->next) {
         out += ' ';
@@ -717,8 +663,7 @@ std::string Attribute::toString(Converter converter) const
     return out;
 }
 
-_Node& Attribute::append(_Node* node)
-{
+_Node& Attribute::append(_Node* node) {
     _Node* nul = &nullNode();
     if (node == nullptr || node == nul || node == this) return *this;
     if (node->kind() != 3) {
@@ -751,8 +696,7 @@ _Node& Attribute::append(_Node* node)
 namespace {
 
 // A text written "<![CDATA[...]]>" given to a constructor stands for its content in that form.
-std::string_view cdataContent(std::string_view text, bool& cdata)
-{
+std::string_view cdataContent(std::string_view text, bool& cdata) {
     if (text.size() >= 12 && text.starts_with("<![CDATA[") && text.ends_with("]]>")) {
         cdata = true;
         return text.substr(9, text.size() - 12);
@@ -762,28 +706,24 @@ std::string_view cdataContent(std::string_view text, bool& cdata)
 
 }  // namespace
 
-Element::Element(std::string_view name, std::string_view text, _Node* attributes)
-{
+Element::Element(std::string_view name, std::string_view text, _Node* attributes) {
     setName(name);
     setText(cdataContent(text, cdata));
     setAttributes(attributes);
 }
 
-Element::Element(std::string_view name, std::string_view text, _Node& attributes)
-{
+Element::Element(std::string_view name, std::string_view text, _Node& attributes) {
     setName(name);
     setText(cdataContent(text, cdata));
     if (attributes.kind() == 3) setAttributes(attributes.detach());
 }
 
-Element::~Element()
-{
+Element::~Element() {
     releaseString(name_, nameSize_);
     releaseString(text_, textSize_);
 }
 
-_Node* Element::detach()
-{
+_Node* Element::detach() {
     if (_Node* done = detachStored()) {
         if (parsed()) {
             firstAttribute_ = &nullNode();
@@ -806,8 +746,7 @@ _Node* Element::detach()
 
 bool Element::isEmpty() const { return textSize_ == 0 && !exists(firstChild); }
 
-std::string Element::openTag(Converter converter) const
-{
+std::string Element::openTag(Converter converter) const {
     // Appended, not `"<" + temporary`: GCC 12 takes that insert for an overlapping copy (-Wrestrict).
     std::string out = "<";
     out += convert(name(), converter);
@@ -824,14 +763,12 @@ std::string Element::openTag(Converter converter) const
     return out;
 }
 
-std::string Element::closeTag(Converter converter) const
-{
+std::string Element::closeTag(Converter converter) const {
     if (isEmpty()) return {};
     return "</" + convert(name(), converter) + ">";
 }
 
-std::string Element::toString(Converter converter) const
-{
+std::string Element::toString(Converter converter) const {
     std::string out = openTag(converter);
     if (isEmpty()) return out;
     if (cdata)
@@ -849,8 +786,7 @@ Comment::Comment(std::string_view text) { assignString(text_, textSize_, text); 
 
 Comment::~Comment() { releaseString(text_, textSize_); }
 
-_Node* Comment::detach()
-{
+_Node* Comment::detach() {
     if (_Node* done = detachStored()) {
         if (parsed()) releaseString(text_, textSize_);
         return done;
@@ -861,30 +797,26 @@ _Node* Comment::detach()
     return adopt(copy);
 }
 
-std::string Comment::toString(Converter converter) const
-{
+std::string Comment::toString(Converter converter) const {
     return "<!-- " + escapeText(convert(text(), converter), false) + " -->";
 }
 
 // ---------------------------------------------------------------------------------------------
 // ProcessingInstruction
 
-ProcessingInstruction::ProcessingInstruction(std::string_view target, _Node* attributes)
-{
+ProcessingInstruction::ProcessingInstruction(std::string_view target, _Node* attributes) {
     assignString(target_, targetSize_, target);
     setAttributes(attributes);
 }
 
-ProcessingInstruction::ProcessingInstruction(std::string_view target, _Node& attributes)
-{
+ProcessingInstruction::ProcessingInstruction(std::string_view target, _Node& attributes) {
     assignString(target_, targetSize_, target);
     if (attributes.kind() == 3) setAttributes(attributes.detach());
 }
 
 ProcessingInstruction::~ProcessingInstruction() { releaseString(target_, targetSize_); }
 
-_Node* ProcessingInstruction::detach()
-{
+_Node* ProcessingInstruction::detach() {
     if (_Node* done = detachStored()) {
         if (parsed()) {
             firstAttribute_ = &nullNode();
@@ -899,8 +831,7 @@ _Node* ProcessingInstruction::detach()
     return adopt(copy);
 }
 
-std::string ProcessingInstruction::toString(Converter converter) const
-{
+std::string ProcessingInstruction::toString(Converter converter) const {
     std::string out = "<?" + escapeText(convert(name(), converter), false);
     if (exists(firstAttribute_)) {
         out += ' ';
@@ -910,8 +841,7 @@ std::string ProcessingInstruction::toString(Converter converter) const
     return out;
 }
 
-_Node& ProcessingInstruction::append(_Node* node)
-{
+_Node& ProcessingInstruction::append(_Node* node) {
     if (node == nullptr || !exists(node)) return *this;
     if (node->kind() == 3) return TElement::append(node);
     rejectNode(node);

@@ -41,8 +41,7 @@ constexpr int cachedBlocks = 64;  // 2 MiB: a 500-item sale
 thread_local constinit BlockCache blockCache{nullptr, 0, false};
 
 struct BlockReaper {
-    ~BlockReaper()
-    {
+    ~BlockReaper() {
         while (FreeBlock* b = blockCache.top) {
             blockCache.top = b->next;
             std::free(b);
@@ -53,8 +52,7 @@ struct BlockReaper {
 };
 thread_local BlockReaper blockReaper;
 
-void* takeCachedBlock() noexcept
-{
+void* takeCachedBlock() noexcept {
     FreeBlock* b = blockCache.top;
     if (!b) return nullptr;
     blockCache.top = b->next;
@@ -62,8 +60,7 @@ void* takeCachedBlock() noexcept
     return b;
 }
 
-void cacheBlock(void* block) noexcept
-{
+void cacheBlock(void* block) noexcept {
     if (blockCache.closed || blockCache.count >= cachedBlocks) {
         std::free(block);
         return;
@@ -77,8 +74,7 @@ void cacheBlock(void* block) noexcept
 
 }  // namespace
 
-Arena::~Arena()
-{
+Arena::~Arena() {
     while (block_) {
         Block* b = block_;
         block_ = b->previous;
@@ -91,8 +87,7 @@ Arena::~Arena()
     }
 }
 
-char* Arena::refill(std::size_t size)
-{
+char* Arena::refill(std::size_t size) {
     static_assert(sizeof(Block) <= 16);
     if (size > blockSize - 16) throw std::bad_alloc();
     void* raw = takeCachedBlock();
@@ -106,15 +101,13 @@ char* Arena::refill(std::size_t size)
     return start;
 }
 
-char* Arena::copyOf(const char* text, std::size_t size)
-{
+char* Arena::copyOf(const char* text, std::size_t size) {
     char* p = allocateLarge(size);
     if (size) std::memcpy(p, text, size);
     return p;
 }
 
-char* Arena::allocateLarge(std::size_t size)
-{
+char* Arena::allocateLarge(std::size_t size) {
     void* raw = std::malloc(largeHeader + size);
     if (!raw) throw std::bad_alloc();
     large_ = new (raw) Large{large_};
@@ -129,8 +122,7 @@ void* _Node::operator new(std::size_t size) { return ::operator new(size); }
 
 void _Node::operator delete(void* p) noexcept { ::operator delete(p); }
 
-void _Node::operator delete(_Node* node, std::destroying_delete_t) noexcept
-{
+void _Node::operator delete(_Node* node, std::destroying_delete_t) noexcept {
     if (!node) return;
     const bool parsed = node->parsed();
     node->~_Node();

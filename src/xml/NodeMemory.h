@@ -24,15 +24,13 @@ public:
     Arena& operator=(const Arena&) = delete;
 
     // size: at most a few hundred bytes (a node).
-    void* allocateNode(std::size_t size)
-    {
+    void* allocateNode(std::size_t size) {
         char* p = reinterpret_cast<char*>((reinterpret_cast<std::uintptr_t>(cur_) + 7) & ~std::uintptr_t(7));
         if (static_cast<std::size_t>(end_ - p) < size) p = refill(size);
         cur_ = p + size;
         return p;
     }
-    char* allocateText(std::size_t size)
-    {
+    char* allocateText(std::size_t size) {
         if (size > blockSize / 4) return allocateLarge(size);
         char* p = cur_;
         if (static_cast<std::size_t>(end_ - p) < size) p = refill(size);
@@ -42,14 +40,13 @@ public:
     // A copy of a whole text, kept as long as the arena.
     char* copyOf(const char* text, std::size_t size);
     // Hands back the unused end of the last allocateText().
-    void shrinkText(char* p, std::size_t allocated, std::size_t used) noexcept
-    {
+    void shrinkText(char* p, std::size_t allocated, std::size_t used) noexcept {
         if (p + allocated == cur_) cur_ = p + used;
     }
 
-    static Arena* of(const _Node* node) noexcept
-    {
-        return reinterpret_cast<const Block*>(reinterpret_cast<std::uintptr_t>(node) & ~std::uintptr_t(blockSize - 1))->arena;
+    static Arena* of(const _Node* node) noexcept {
+        return reinterpret_cast<const Block*>(reinterpret_cast<std::uintptr_t>(node) & ~std::uintptr_t(blockSize - 1))
+            ->arena;
     }
 
     // Nodes made elsewhere were linked into the tree: destroying it must visit each node.

@@ -18,8 +18,7 @@ namespace XML {
 class ParserAccess {
 public:
     template <class T>
-    static T* make(detail::Arena& arena) noexcept(false)
-    {
+    static T* make(detail::Arena& arena) noexcept(false) {
         T* n = new (arena.allocateNode(sizeof(T))) T;
         n->storage_ = _Node::Storage::parsed;
         return n;
@@ -28,8 +27,7 @@ public:
     static void setStoppedAt(Document& d, std::size_t at) noexcept { d.stoppedAt_ = at; }
     // A fresh chain of fresh attributes, linked by the parser itself.
     template <int K, class T>
-    static void giveAttributes(TElement<K, T>* e, Attribute* head, Attribute* tail) noexcept
-    {
+    static void giveAttributes(TElement<K, T>* e, Attribute* head, Attribute* tail) noexcept {
         for (_Node* a = head; a != tail; a = a->next) a->parent = e;
         tail->parent = e;
         e->firstAttribute_ = head;
@@ -43,11 +41,12 @@ public:
     static void setName(Attribute* a, std::string_view s) noexcept { point(a->name_, a->nameSize_, s); }
     static void setValue(Attribute* a, std::string_view s) noexcept { point(a->value_, a->valueSize_, s); }
     static void setText(Comment* c, std::string_view s) noexcept { point(c->text_, c->textSize_, s); }
-    static void setTarget(ProcessingInstruction* pi, std::string_view s) noexcept { point(pi->target_, pi->targetSize_, s); }
+    static void setTarget(ProcessingInstruction* pi, std::string_view s) noexcept {
+        point(pi->target_, pi->targetSize_, s);
+    }
 
 private:
-    static void point(const char*& data, std::uint32_t& size, std::string_view s) noexcept
-    {
+    static void point(const char*& data, std::uint32_t& size, std::string_view s) noexcept {
         data = s.data();
         size = static_cast<std::uint32_t>(s.size());
     }
@@ -69,24 +68,23 @@ constexpr bool wordScan = std::endian::native == std::endian::little;
 constexpr std::uint64_t ones = 0x0101010101010101ull;
 constexpr std::uint64_t highs = 0x8080808080808080ull;
 
-inline std::uint64_t load8(const char* p) noexcept
-{
+inline std::uint64_t load8(const char* p) noexcept {
     std::uint64_t w;
     std::memcpy(&w, p, 8);
     return w;
 }
 // Bytes equal to c.
-inline std::uint64_t bytesEqual(std::uint64_t w, unsigned char c) noexcept
-{
+inline std::uint64_t bytesEqual(std::uint64_t w, unsigned char c) noexcept {
     const std::uint64_t x = w ^ (ones * c);
     return (x - ones) & ~x & highs;
 }
 // Bytes below 0x21 (blanks and control characters).
 inline std::uint64_t bytesBlankOrControl(std::uint64_t w) noexcept { return (w - ones * 0x21) & ~w & highs; }
-inline std::size_t firstFlagged(std::uint64_t mask) noexcept { return static_cast<std::size_t>(std::countr_zero(mask)) >> 3; }
+inline std::size_t firstFlagged(std::uint64_t mask) noexcept {
+    return static_cast<std::size_t>(std::countr_zero(mask)) >> 3;
+}
 
-inline bool sameBytes(const char* a, const char* b, std::size_t n) noexcept
-{
+inline bool sameBytes(const char* a, const char* b, std::size_t n) noexcept {
     if (wordScan && n >= 8) {
         for (std::size_t i = 0; i + 8 <= n; i += 8)
             if (load8(a + i) != load8(b + i)) return false;
@@ -104,8 +102,7 @@ struct PendingAttributes {
     Attribute* tail = nullptr;
 
     void clear() noexcept { head = tail = nullptr; }
-    void add(Attribute* a) noexcept
-    {
+    void add(Attribute* a) noexcept {
         if (!head) {
             head = tail = a;
         } else {
@@ -119,13 +116,10 @@ struct PendingAttributes {
 class Parser {
 public:
     Parser(Document& doc, detail::Arena& arena, std::string_view text, Converter converter)
-        : doc_(doc), arena_(arena), text_(text), copy_(arena.copyOf(text.data(), text.size())), converter_(converter)
-    {
-    }
+        : doc_(doc), arena_(arena), text_(text), copy_(arena.copyOf(text.data(), text.size())), converter_(converter) {}
 
     // Parses the whole text; returns where it stopped (Document::stoppedAt).
-    std::size_t run()
-    {
+    std::size_t run() {
         stack_[0] = {&doc_, {}};
         depth_ = 1;
         try {
@@ -170,8 +164,7 @@ private:
     // Where parsing ended at the top level: every step leaves cur_ after what it took, so the
     // next '<' begins what could not be followed. With no '<' left the text was followed to its
     // end, unless an element was left open: then more text was needed.
-    std::size_t stopPosition(bool leftOpen)
-    {
+    std::size_t stopPosition(bool leftOpen) {
         const std::size_t lt = nextLt(cur_);
         if (lt != npos) return lt;
         return leftOpen ? text_.size() : complete;
@@ -179,8 +172,7 @@ private:
 
     // Next '<' at or after pos (npos when none). Outer levels that end on the same malformed
     // spot repeat this search; remembering the last answer keeps that linear.
-    std::size_t nextLt(std::size_t pos)
-    {
+    std::size_t nextLt(std::size_t pos) {
         if (pos == ltFrom_) return ltAt_;
         const std::size_t at = findChar('<', pos, text_.size());
         ltFrom_ = pos;
@@ -188,8 +180,7 @@ private:
         return at;
     }
 
-    std::size_t findChar(char c, std::size_t from, std::size_t end) const
-    {
+    std::size_t findChar(char c, std::size_t from, std::size_t end) const {
         if (from >= end) return npos;
         // Most distances between markup characters are short: look at a few bytes before
         // paying for a library call.
@@ -198,7 +189,8 @@ private:
         std::size_t i = from;
         if constexpr (wordScan) {
             for (; i + 8 <= near; i += 8)
-                if (const std::uint64_t m = bytesEqual(load8(d + i), static_cast<unsigned char>(c))) return i + firstFlagged(m);
+                if (const std::uint64_t m = bytesEqual(load8(d + i), static_cast<unsigned char>(c)))
+                    return i + firstFlagged(m);
         }
         for (; i < near; ++i)
             if (d[i] == c) return i;
@@ -207,20 +199,17 @@ private:
         return p ? static_cast<std::size_t>(static_cast<const char*>(p) - d) : npos;
     }
 
-    std::size_t skipSpace(std::size_t pos) const
-    {
+    std::size_t skipSpace(std::size_t pos) const {
         while (pos < text_.size() && isSpace(text_[pos])) ++pos;
         return pos;
     }
 
-    bool startsWith(std::size_t pos, std::string_view s) const
-    {
+    bool startsWith(std::size_t pos, std::string_view s) const {
         return pos <= text_.size() && text_.substr(pos).starts_with(s);
     }
 
     // "</name>" at pos.
-    bool closingTagAt(std::size_t pos, std::string_view name) const
-    {
+    bool closingTagAt(std::size_t pos, std::string_view name) const {
         const std::size_t n = name.size();
         if (pos + 3 + n > text_.size()) return false;
         const char* d = text_.data() + pos;
@@ -236,8 +225,7 @@ private:
     }
 
     // After the children of an element: "</name>" must follow.
-    bool closes(std::string_view name)
-    {
+    bool closes(std::string_view name) {
         const std::size_t lt = nextLt(cur_);
         if (lt == npos || !closingTagAt(lt, name)) return false;
         cur_ = lt + 3 + name.size();
@@ -245,8 +233,7 @@ private:
     }
 
     // s in the document's memory, unchanged.
-    std::string_view keep(std::string_view s)
-    {
+    std::string_view keep(std::string_view s) {
         if (s.empty()) return {detail::emptyChars, 0};
         char* p = arena_.allocateText(s.size());
         std::memcpy(p, s.data(), s.size());
@@ -254,8 +241,7 @@ private:
     }
 
     // Whether s holds bytes above 0x7F and whether it holds an '&', in one pass.
-    static void survey(std::string_view s, bool& high, bool& amp)
-    {
+    static void survey(std::string_view s, bool& high, bool& amp) {
         const char* p = s.data();
         std::size_t n = s.size();
         std::uint64_t h = 0, a = 0;
@@ -277,8 +263,7 @@ private:
     }
 
     // The copy of s, a piece of text_: each piece becomes at most one string.
-    std::string_view copied(std::string_view s) const
-    {
+    std::string_view copied(std::string_view s) const {
         if (s.empty()) return {detail::emptyChars, 0};
         return {copy_ + (s.data() - text_.data()), s.size()};
     }
@@ -286,8 +271,7 @@ private:
     // s (a piece of text_) passed through the converter, then entity decoding when decode is
     // set. The usual converter and the decoding only ever shrink a text, so they work on the
     // piece's own copy.
-    std::string_view store(std::string_view s, bool decode)
-    {
+    std::string_view store(std::string_view s, bool decode) {
         if (s.empty()) return {detail::emptyChars, 0};
         if (converter_ && converter_ != utf8ToLatin1) {
             std::string t = converter_(std::string(s));
@@ -306,8 +290,7 @@ private:
 
     bool nameAscii_ = true;
 
-    Element* makeElement(std::string_view name)
-    {
+    Element* makeElement(std::string_view name) {
         auto* e = ParserAccess::make<Element>(arena_);
         ParserAccess::setName(e, nameAscii_ || !converter_ ? copied(name) : store(name, false));
         if (pending_.head) {
@@ -320,8 +303,7 @@ private:
     void appendChild(_Node* node) { ParserAccess::linkChild(stack_[depth_ - 1].node, node); }
 
     // pos: the blank after the tag's name.
-    void scanAttributes(std::size_t pos, std::size_t tagEnd)
-    {
+    void scanAttributes(std::size_t pos, std::size_t tagEnd) {
         if (pos >= tagEnd) return;
         for (;;) {
             const std::size_t q1 = findChar('"', pos, tagEnd);
@@ -347,8 +329,7 @@ private:
 
     // Where a tag that begins at ts ends (its first '>'), and where its name ends (the first
     // blank in it, else the '>'); false when no '>' follows. high: the name has bytes above 0x7F.
-    bool scanTag(std::size_t ts, std::size_t& gt, std::size_t& nameEnd, bool& high) const
-    {
+    bool scanTag(std::size_t ts, std::size_t& gt, std::size_t& nameEnd, bool& high) const {
         const char* d = text_.data();
         const std::size_t n = text_.size();
         std::size_t p = ts;
@@ -392,8 +373,7 @@ private:
         bool amp;        // an '&' before it
     };
     // The text from pos up to the next '<', surveyed on the way for the conversions it needs.
-    TextScan scanText(std::size_t pos) const
-    {
+    TextScan scanText(std::size_t pos) const {
         const char* d = text_.data();
         const std::size_t n = text_.size();
         std::uint64_t h = 0, a = 0;
@@ -423,8 +403,7 @@ private:
     }
 
     // A leaf's text: the piece s of text_, converted and entity-decoded where it lies.
-    std::string_view storeText(std::string_view s, bool high, bool amp)
-    {
+    std::string_view storeText(std::string_view s, bool high, bool amp) {
         if (s.empty()) return {detail::emptyChars, 0};
         if (converter_ && converter_ != utf8ToLatin1) return store(s, true);
         char* p = copy_ + (s.data() - text_.data());
@@ -435,8 +414,7 @@ private:
     }
 
     // Parses one node at the level on top of the stack; false when that level ends.
-    bool step()
-    {
+    bool step() {
         pending_.clear();
         const std::size_t n = text_.size();
         const char* d = text_.data();
@@ -541,8 +519,7 @@ private:
 
 }  // namespace
 
-void parse(Document& document, std::string_view text, Converter converter)
-{
+void parse(Document& document, std::string_view text, Converter converter) {
     document.clear();
     // Nothing is taken until the parser has its memory.
     ParserAccess::setStoppedAt(document, 0);
@@ -557,8 +534,7 @@ void parse(Document& document, std::string_view text, Converter converter)
     }
 }
 
-bool loadFile(Document& document, const std::string& path, Converter converter)
-{
+bool loadFile(Document& document, const std::string& path, Converter converter) {
     document.clear();
     std::ifstream in(path, std::ios::binary);
     if (!in) return false;

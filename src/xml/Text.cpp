@@ -7,8 +7,7 @@
 
 namespace XML {
 
-std::string utf8ToLatin1(const std::string& text)
-{
+std::string utf8ToLatin1(const std::string& text) {
     std::string out;
     out.reserve(text.size());
     const std::size_t n = text.size();
@@ -27,8 +26,7 @@ std::string utf8ToLatin1(const std::string& text)
     return out;
 }
 
-std::string latin1ToUtf8(const std::string& text)
-{
+std::string latin1ToUtf8(const std::string& text) {
     std::string out;
     out.reserve(text.size() + text.size() / 8);
     for (char ch : text) {
@@ -43,8 +41,7 @@ std::string latin1ToUtf8(const std::string& text)
     return out;
 }
 
-std::string escapeText(std::string_view text, bool inAttribute)
-{
+std::string escapeText(std::string_view text, bool inAttribute) {
     std::string out;
     out.reserve(text.size() + 8);
     for (char c : text) {
@@ -69,8 +66,7 @@ namespace {
 
 // "&#231;" or "&#xE7;" at the start of s: the byte it stands for and the length consumed, or 0
 // when it is no reference to a Latin-1 character (those are copied through as text).
-std::size_t numericReference(std::string_view s, char& out)
-{
+std::size_t numericReference(std::string_view s, char& out) {
     if (s.size() < 4 || s[1] != '#') return 0;
     std::size_t i = 2;
     const bool hex = s[i] == 'x' || s[i] == 'X';
@@ -100,8 +96,7 @@ std::size_t numericReference(std::string_view s, char& out)
 
 namespace detail {
 
-std::size_t foldUtf8InPlace(char* p, std::size_t n) noexcept
-{
+std::size_t foldUtf8InPlace(char* p, std::size_t n) noexcept {
     // Nothing moves before the first byte above 0x7F: skip the plain ASCII start a word at a time.
     std::size_t i = 0;
     for (; i + 8 <= n; i += 8) {
@@ -125,8 +120,7 @@ std::size_t foldUtf8InPlace(char* p, std::size_t n) noexcept
     return w;
 }
 
-std::size_t decodeEntitiesInPlace(char* p, std::size_t n) noexcept
-{
+std::size_t decodeEntitiesInPlace(char* p, std::size_t n) noexcept {
     struct Entity {
         std::string_view code;
         char c;
@@ -168,8 +162,7 @@ std::size_t decodeEntitiesInPlace(char* p, std::size_t n) noexcept
 
 }  // namespace detail
 
-std::string decodeEntities(std::string_view text)
-{
+std::string decodeEntities(std::string_view text) {
     std::string out(text);
     if (out.find('&') == std::string::npos) return out;
     out.resize(detail::decodeEntitiesInPlace(out.data(), out.size()));

@@ -8,8 +8,8 @@
 #include <concepts>
 #include <cstddef>
 #include <cstdint>
-#include <new>
 #include <limits>
+#include <new>
 #include <sstream>
 #include <string>
 #include <string_view>
@@ -103,8 +103,7 @@ public:
     // Path of names separated by '/', matched exactly against the children, first match only.
     _Node& find(std::string_view path) const;
     template <class... Paths>
-    _Node& findAny(const Paths&... paths) const
-    {
+    _Node& findAny(const Paths&... paths) const {
         _Node* found = &nullNode();
         ((found->kind() == 0 ? (void)(found = &find(std::string_view(paths))) : (void)0), ...);
         return *found;
@@ -148,13 +147,11 @@ public:
     // Fixed-point amounts: readDecimal<N>(amount) or readDecimal(amount); the target's own
     // decimal reader (fromString) does the conversion.
     template <int N, class A>
-    const _Node& readDecimal(A& target) const
-    {
+    const _Node& readDecimal(A& target) const {
         return readDecimal(target);
     }
     template <class A>
-    const _Node& readDecimal(A& target) const
-    {
+    const _Node& readDecimal(A& target) const {
         if (kind() == 0) return *this;
         if constexpr (requires { target.fromString(std::string_view()); })
             target.fromString(value());
@@ -202,9 +199,7 @@ protected:
 private:
     struct NullTag {};
     constexpr explicit _Node(NullTag) noexcept
-        : parent(this), next(this), previous(this), firstChild(this), lastChild_(this)
-    {
-    }
+        : parent(this), next(this), previous(this), firstChild(this), lastChild_(this) {}
     friend union detail::NullHolder;
     friend class ParserAccess;
     friend class NodeCopy;
@@ -268,10 +263,8 @@ class Attribute : public TNode<3, Attribute> {
 public:
     Attribute(std::string_view name = {}, std::string_view value = {});
     template <class V>
-        requires(!std::is_convertible_v<const V&, std::string_view>)
-    Attribute(std::string_view name, const V& value) : Attribute(name, std::string_view(streamed(value)))
-    {
-    }
+    requires(!std::is_convertible_v<const V&, std::string_view>) Attribute(std::string_view name, const V& value)
+        : Attribute(name, std::string_view(streamed(value))) {}
     ~Attribute() override;
     std::string_view name() const override { return {name_, nameSize_}; }
     std::string_view value() const override { return {value_, valueSize_}; }
@@ -288,8 +281,7 @@ public:
     void setValue(std::string_view text) { assignString(value_, valueSize_, text); }
 
     template <class V>
-    static std::string streamed(const V& v)
-    {
+    static std::string streamed(const V& v) {
         std::ostringstream s;
         s << v;
         return s.str();
@@ -311,27 +303,19 @@ public:
     // attributes: a chain built on the stack (moved in), or the null node.
     Element(std::string_view name, std::string_view text, _Node& attributes);
     Element(std::string_view name, std::string_view text, _Node&& attributes)
-        : Element(name, text, static_cast<_Node&>(attributes))
-    {
-    }
+        : Element(name, text, static_cast<_Node&>(attributes)) {}
     template <class V>
-        requires(!std::is_convertible_v<const V&, std::string_view>)
-    Element(std::string_view name, const V& value, _Node* attributes = nullptr)
-        : Element(name, std::string_view(Attribute::streamed(value)), attributes)
-    {
-    }
+    requires(!std::is_convertible_v<const V&, std::string_view>)
+        Element(std::string_view name, const V& value, _Node* attributes = nullptr)
+        : Element(name, std::string_view(Attribute::streamed(value)), attributes) {}
     template <class V>
-        requires(!std::is_convertible_v<const V&, std::string_view>)
-    Element(std::string_view name, const V& value, _Node& attributes)
-        : Element(name, std::string_view(Attribute::streamed(value)), attributes)
-    {
-    }
+    requires(!std::is_convertible_v<const V&, std::string_view>)
+        Element(std::string_view name, const V& value, _Node& attributes)
+        : Element(name, std::string_view(Attribute::streamed(value)), attributes) {}
     template <class V>
-        requires(!std::is_convertible_v<const V&, std::string_view>)
-    Element(std::string_view name, const V& value, _Node&& attributes)
-        : Element(name, std::string_view(Attribute::streamed(value)), static_cast<_Node&>(attributes))
-    {
-    }
+    requires(!std::is_convertible_v<const V&, std::string_view>)
+        Element(std::string_view name, const V& value, _Node&& attributes)
+        : Element(name, std::string_view(Attribute::streamed(value)), static_cast<_Node&>(attributes)) {}
     ~Element() override;
 
     std::string_view name() const override { return {name_, nameSize_}; }
@@ -375,9 +359,7 @@ public:
     ProcessingInstruction(std::string_view target = {}, _Node* attributes = nullptr);
     ProcessingInstruction(std::string_view target, _Node& attributes);
     ProcessingInstruction(std::string_view target, _Node&& attributes)
-        : ProcessingInstruction(target, static_cast<_Node&>(attributes))
-    {
-    }
+        : ProcessingInstruction(target, static_cast<_Node&>(attributes)) {}
     ~ProcessingInstruction() override;
     std::string_view name() const override { return {target_, targetSize_}; }
     std::string_view value() const override { return {target_, targetSize_}; }

@@ -75,8 +75,9 @@ TEST_F(ConfiguracaoExports, ReadReturnsTheTextAsWrittenAndChecksTheBuffer) {
 }
 
 TEST_F(ConfiguracaoExports, PaperSectionAliasFollowsThePaperWidth) {
-    carregar("[RX457]\nLARGURA_BOBINA = 56\n[BOBINA_56MM]\nCOLUNAS_TEXTO_CABECALHO = 30\n"
-             "[BOBINA_80MM]\nCOLUNAS_TEXTO_CABECALHO = 50\n");
+    carregar(
+        "[RX457]\nLARGURA_BOBINA = 56\n[BOBINA_56MM]\nCOLUNAS_TEXTO_CABECALHO = 30\n"
+        "[BOBINA_80MM]\nCOLUNAS_TEXTO_CABECALHO = 50\n");
     EXPECT_EQ(lido("BOBINA_XXMM", "COLUNAS_TEXTO_CABECALHO"), "30");
     EXPECT_EQ(alterar("BOBINA_XXMM", "COLUNAS_TEXTO_CABECALHO", "31"), 0);
     EXPECT_EQ(lido("BOBINA_56MM", "COLUNAS_TEXTO_CABECALHO"), "31");
@@ -190,7 +191,8 @@ INSTANTIATE_TEST_SUITE_P(
                       CasoHostil{"directory", [](const std::string& p) { ASSERT_EQ(::mkdir(p.c_str(), 0755), 0); }},
                       CasoHostil{"two_mebibyte_line",
                                  [](const std::string& p) {
-                                     rx457test::writeFile(p, "[RX457]\nCABECALHO = " + std::string(2 << 20, 'x') + "\n");
+                                     rx457test::writeFile(p,
+                                                          "[RX457]\nCABECALHO = " + std::string(2 << 20, 'x') + "\n");
                                  }}),
     [](const ::testing::TestParamInfo<CasoHostil>& i) { return std::string(i.param.nome); });
 

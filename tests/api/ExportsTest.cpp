@@ -29,7 +29,8 @@ std::set<std::string> declaredExports() {
 
 std::set<std::string> definedDynamicSymbols() {
     int code = -1;
-    const std::string out = rx457test::runCommand(std::string("nm -D --defined-only '") + RX457_LIBRARY_PATH + "'", &code);
+    const std::string out =
+        rx457test::runCommand(std::string("nm -D --defined-only '") + RX457_LIBRARY_PATH + "'", &code);
     EXPECT_EQ(code, 0) << "nm failed";
     std::set<std::string> names;
     std::istringstream lines(out);
@@ -116,7 +117,8 @@ TEST_F(ImpressoraTest, SizesCountsAndCoordinatesAtTheirExtremes) {
         {"ImprimirCodigoBarras PDF417", [&](uint32_t v) { return barras(10, "ABC", i(v)); }, {0, 2, 2, 2}},
         {"ImprimirImagemDoArquivo limiar", [&](uint32_t v) { return imagem(bmp.c_str(), i(v), 100); }, {0, 0, 0, 0}},
         {"ImprimirImagemDoArquivo divisor", [&](uint32_t v) { return imagem(bmp.c_str(), 128, i(v)); }, {3, 3, 3, 8}},
-        {"ObterUltimoErro", [&](uint32_t v) { return fn<int(char*, unsigned)>("VEX_ObterUltimoErro")(buffer, v); },
+        {"ObterUltimoErro",
+         [&](uint32_t v) { return fn<int(char*, unsigned)>("VEX_ObterUltimoErro")(buffer, v); },
          {14, 0, 0, 0}},
         {"LerParametroConfiguracaoVEX",
          [&](uint32_t v) {
@@ -127,16 +129,19 @@ TEST_F(ImpressoraTest, SizesCountsAndCoordinatesAtTheirExtremes) {
         {"LerMICR", [&](uint32_t v) { return fn<int(char*, int)>("VEX_LerMICR")(buffer, i(v)); }, {3, 12, 12, 12}},
         {"PreencherCheque tamanho", [&](uint32_t v) { return cheque("x", i(v), nullptr, 1); }, {3, 12, 12, 12}},
         {"PreencherCheque opcoes", [&](uint32_t v) { return cheque("x", 1, nullptr, i(v)); }, {3, 12, 12, 12}},
-        {"ObterEstadoDocumentoEmSpooler", [&](uint32_t v) { return numero("VEX_ObterEstadoDocumentoEmSpooler", v); },
+        {"ObterEstadoDocumentoEmSpooler",
+         [&](uint32_t v) { return numero("VEX_ObterEstadoDocumentoEmSpooler", v); },
          {0, 0, 0, 0}},
-        {"ReimprimirDocumentoEmSpooler", [&](uint32_t v) { return numero("VEX_ReimprimirDocumentoEmSpooler", v); },
+        {"ReimprimirDocumentoEmSpooler",
+         [&](uint32_t v) { return numero("VEX_ReimprimirDocumentoEmSpooler", v); },
          {1, 1, 1, 1}},
         {"CancelarImpressaoDocumentoEmSpooler",
-         [&](uint32_t v) { return numero("VEX_CancelarImpressaoDocumentoEmSpooler", v); }, {1, 1, 1, 1}},
+         [&](uint32_t v) { return numero("VEX_CancelarImpressaoDocumentoEmSpooler", v); },
+         {1, 1, 1, 1}},
         {"ImprimirDocumentoFiscal tamanhoInfo",
          [&](uint32_t v) {
-             return fn<int(const char*, InfoDocumento*, unsigned, int, int)>("VEX_ImprimirDocumentoFiscal")(
-                 "x", &info, v, 0, 0);
+             return fn<int(const char*, InfoDocumento*, unsigned, int, int)>("VEX_ImprimirDocumentoFiscal")("x", &info,
+                                                                                                            v, 0, 0);
          },
          {8, 8, 8, 8}},
         {"RX457_iImprimirTexto",

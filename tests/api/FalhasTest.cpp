@@ -26,9 +26,7 @@ using Relogio = std::chrono::steady_clock;
 
 constexpr int kTempoLimite = 1500;  // TIMEOUT of these tests, ms
 
-double segundosDesde(Relogio::time_point t) {
-    return std::chrono::duration<double>(Relogio::now() - t).count();
-}
+double segundosDesde(Relogio::time_point t) { return std::chrono::duration<double>(Relogio::now() - t).count(); }
 
 double cpuProcesso() {
     rusage r{};
@@ -139,7 +137,9 @@ protected:
             const size_t linhasEsperadas = (esperado.size() - cabecalho) / passo;
             const size_t faltam = linhasEsperadas - linhasPapel;
             if (faltam > size_t(lacuna)) continue;
-            auto linha = [&](const std::vector<uint8_t>& b, size_t i) { return b.begin() + long(cabecalho + i * passo); };
+            auto linha = [&](const std::vector<uint8_t>& b, size_t i) {
+                return b.begin() + long(cabecalho + i * passo);
+            };
             size_t a = 0;
             while (a < linhasPapel && std::equal(linha(papel, a), linha(papel, a) + passo, linha(esperado, a))) ++a;
             // A page that is only a beginning still waits for the rows sent after the reconnection.
@@ -210,9 +210,13 @@ TEST_P(Religar, ReceiptCutByAnUnplugCompletesExactlyOnceWhenThePrinterReturns) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Portas, Religar,
-                         ::testing::Values(Religacao{"mesmo caminho", false, false}, Religacao{"outra porta", true, false},
-                                           Religacao{"compacto", false, true}),
-                         [](const auto& i) { return i.param.descricao[0] == 'c' ? "Compacto" : i.param.outraPorta ? "OutraPorta" : "MesmoCaminho"; });
+                         ::testing::Values(Religacao{"mesmo caminho", false, false},
+                                           Religacao{"outra porta", true, false}, Religacao{"compacto", false, true}),
+                         [](const auto& i) {
+                             return i.param.descricao[0] == 'c' ? "Compacto"
+                                    : i.param.outraPorta        ? "OutraPorta"
+                                                                : "MesmoCaminho";
+                         });
 
 TEST_F(FalhasTest, PrinterAbsentAtStartIsReportedOnceAndPrintsWhenItArrives) {
     emulador_->disappear();

@@ -74,26 +74,23 @@ TEST_F(FiscalTest, CallerErrorsGetTheirCodesBeforeAnythingIsPrinted) {
         {"NFC-e record one byte short", nfce.c_str(), bom, RX457_TAMANHO_INFO_DOCUMENTO - 1, false, 2},
         {"security code of 5", nfce.c_str(), com([](InfoDocumento& r) { r.codigoSeguranca = "12345"; }),
          sizeof(InfoDocumento), false, 2},
-        {"empty token", nfce.c_str(), com([](InfoDocumento& r) { r.identificadorToken = ""; }),
-         sizeof(InfoDocumento), false, 2},
+        {"empty token", nfce.c_str(), com([](InfoDocumento& r) { r.identificadorToken = ""; }), sizeof(InfoDocumento),
+         false, 2},
         {"null security code", nfce.c_str(), com([](InfoDocumento& r) { r.codigoSeguranca = nullptr; }),
          sizeof(InfoDocumento), false, 3},
         {"protocol without date", nfce.c_str(), com([](InfoDocumento& r) { r.numeroProtocolo = "135"; }),
          sizeof(InfoDocumento), false, 3},
-        {"protocol with empty date", nfce.c_str(),
-         com([](InfoDocumento& r) {
+        {"protocol with empty date", nfce.c_str(), com([](InfoDocumento& r) {
              r.numeroProtocolo = "135";
              r.dataHoraProtocolo = "";
          }),
          sizeof(InfoDocumento), false, 4},
-        {"protocol date of 10", nfce.c_str(),
-         com([](InfoDocumento& r) {
+        {"protocol date of 10", nfce.c_str(), com([](InfoDocumento& r) {
              r.numeroProtocolo = "135";
              r.dataHoraProtocolo = "2026-12-08";
          }),
          sizeof(InfoDocumento), false, 2},
-        {"protocol date of 18", nfce.c_str(),
-         com([](InfoDocumento& r) {
+        {"protocol date of 18", nfce.c_str(), com([](InfoDocumento& r) {
              r.numeroProtocolo = "135";
              r.dataHoraProtocolo = "2026-12-08T10:11:1";
          }),
@@ -187,7 +184,8 @@ TEST_F(FiscalTest, FiscalLayoutKeysReachThePrintouts) {
         for (int comChave = 0; comChave < 2; ++comChave) {
             writeIni(porta + (comChave ? c.chave : ""));
             emulador_->clearPage();
-            ASSERT_EQ(imprimir(amostra(c.amostra).c_str(), c.nfce ? &info : nullptr, c.nfce ? sizeof info : 0, 0, 0), 0);
+            ASSERT_EQ(imprimir(amostra(c.amostra).c_str(), c.nfce ? &info : nullptr, c.nfce ? sizeof info : 0, 0, 0),
+                      0);
             aguardarPapel();
             linhas[comChave] = linhasComTinta();
         }
@@ -217,8 +215,8 @@ TEST_F(FiscalTest, MoreThanFiveHundredItemsIsAFailureNotACrash) {
 
 TEST_F(FiscalTest, LegacyExportsTranslateTheirCodes) {
     auto nfce = fn<LegadoFn>("RX457_iImprimirXML_NFCe");
-    auto xml = fn<int(const char*, const char*, const char*, int, const char*, const char*, int, int)>(
-        "RX457_iImprimirXML");
+    auto xml =
+        fn<int(const char*, const char*, const char*, int, const char*, const char*, int, int)>("RX457_iImprimirXML");
     auto texto = fn<int(const char*, const char*, const char*, int, const char*, const char*, int, int)>(
         "RX457_iImprimirXMLString");
     const std::string doc = readFile(amostra(kNFCe));
@@ -278,20 +276,20 @@ TEST_F(FiscalTest, CompactRasterPrintsTheSamePaperWithFewerBytes) {
         carregarComImpressora(compactar ? "COMPACTAR_RASTER = 1\n" : "");
         imprimir = fn<ImprimirFn>("VEX_ImprimirDocumentoFiscal");
         std::thread([&] {
-        for (const std::string& nome : documentos) {
-            emulador_->clearPage();
-            emulador_->clearReceived();
-            if (nome.size() > 4 && nome.compare(nome.size() - 4, 4, ".xml") == 0) {
-                const bool nfce = nome.rfind("nfce", 0) == 0;
-                imprimir(amostra(nome).c_str(), nfce ? &info : nullptr, nfce ? sizeof info : 0, 0, 0);
-            } else {
-                rx457demo::imprimirRecibo([this](const char* f) { return reinterpret_cast<void*>(fn<void()>(f)); },
-                                          false);
+            for (const std::string& nome : documentos) {
+                emulador_->clearPage();
+                emulador_->clearReceived();
+                if (nome.size() > 4 && nome.compare(nome.size() - 4, 4, ".xml") == 0) {
+                    const bool nfce = nome.rfind("nfce", 0) == 0;
+                    imprimir(amostra(nome).c_str(), nfce ? &info : nullptr, nfce ? sizeof info : 0, 0, 0);
+                } else {
+                    rx457demo::imprimirRecibo([this](const char* f) { return reinterpret_cast<void*>(fn<void()>(f)); },
+                                              false);
+                }
+                aguardarPapel();
+                pagina[compactar].push_back(emulador_->pageBMP());
+                bytes[compactar].push_back(emulador_->received().size());
             }
-            aguardarPapel();
-            pagina[compactar].push_back(emulador_->pageBMP());
-            bytes[compactar].push_back(emulador_->received().size());
-        }
         }).join();
     }
     for (size_t i = 0; i < documentos.size(); ++i) {

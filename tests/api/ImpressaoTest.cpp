@@ -148,12 +148,13 @@ TEST_F(ImpressoraTest, PdfPagesPrintInOrderAndBadFilesHaveCodes) {
     rx457test::writeFile(dir_.file("falso.pdf"), "nao e pdf");
     EXPECT_EQ(bmp(dir_.file("falso.pdf").c_str()), -27);
 
-    rx457test::writeFile(dir_.file("p.ps"), "%!PS\n/Helvetica findfont 60 scalefont setfont\n"
-                                            "1 1 2 { /n exch def 72 720 moveto n 3 string cvs show showpage } for\n");
+    rx457test::writeFile(dir_.file("p.ps"),
+                         "%!PS\n/Helvetica findfont 60 scalefont setfont\n"
+                         "1 1 2 { /n exch def 72 720 moveto n 3 string cvs show showpage } for\n");
     const std::string pdf = dir_.file("duas paginas \"aspas\".pdf");
     int codigo = -1;
-    rx457test::runCommand("gs -q -dNOPAUSE -dBATCH -sDEVICE=pdfwrite -sOutputFile='" + pdf + "' '" + dir_.file("p.ps") + "'",
-                          &codigo);
+    rx457test::runCommand(
+        "gs -q -dNOPAUSE -dBATCH -sDEVICE=pdfwrite -sOutputFile='" + pdf + "' '" + dir_.file("p.ps") + "'", &codigo);
     ASSERT_EQ(codigo, 0);
     EXPECT_EQ(bmp(pdf.c_str()), 1);
     aguardarPapel();
@@ -168,8 +169,9 @@ TEST_F(ImpressoraTest, PdfPagesPrintInOrderAndBadFilesHaveCodes) {
 // arguments after "@", an option after "-") print the file they name and run nothing.
 TEST_F(ImpressoraTest, PdfFileNamesAreNeverInterpreted) {
     if (!rx457test::commandAvailable("gs")) GTEST_SKIP() << "ghostscript (gs) is not installed";
-    rx457test::writeFile(dir_.file("p.ps"), "%!PS\n<< /PageSize [144 36] >> setpagedevice\n"
-                                            "/Helvetica findfont 30 scalefont setfont 10 8 moveto (PDF) show showpage\n");
+    rx457test::writeFile(dir_.file("p.ps"),
+                         "%!PS\n<< /PageSize [144 36] >> setpagedevice\n"
+                         "/Helvetica findfont 30 scalefont setfont 10 8 moveto (PDF) show showpage\n");
     int codigo = -1;
     rx457test::runCommand("gs -q -dNOPAUSE -dBATCH -sDEVICE=pdfwrite -sOutputFile='" + dir_.file("modelo") + "' '" +
                               dir_.file("p.ps") + "'",
@@ -179,9 +181,10 @@ TEST_F(ImpressoraTest, PdfFileNamesAreNeverInterpreted) {
     carregarComImpressora();
     auto bmp = fn<int(const char*)>("RX457_iImprimirBMP");
     // Relative names are found in the working directory, the test's folder.
-    const std::string nomes[] = {"%pipe%touch PWNED .pdf", "@pagina.pdf", "-sOutputFile=PWNED.pdf",
-                                 "$(touch PWNED).pdf", "`touch PWNED`.pdf", "aspas \"duplas\" e 'simples'.pdf",
-                                 "linha\nnova.pdf", dir_.file("%pipe%touch PWNED absoluto.pdf")};
+    const std::string nomes[] = {"%pipe%touch PWNED .pdf", "@pagina.pdf",
+                                 "-sOutputFile=PWNED.pdf", "$(touch PWNED).pdf",
+                                 "`touch PWNED`.pdf",      "aspas \"duplas\" e 'simples'.pdf",
+                                 "linha\nnova.pdf",        dir_.file("%pipe%touch PWNED absoluto.pdf")};
     int altura = 0;
     for (const std::string& nome : nomes) {
         rx457test::writeFile(nome[0] == '/' ? nome : dir_.file(nome), pdf);

@@ -122,18 +122,19 @@ TEST_F(ImpressoraTest, LegacyModelQueryAndPlaceholders) {
     EXPECT_EQ(fn<int()>("RX457_fecharPorta")(), 1);
     EXPECT_EQ(fn<int()>("RX457_iAcionarGaveta")(), 1);
     EXPECT_EQ(fn<int()>("RX457_Consulta_UltimaImpressao")(), 1);
-    const std::pair<const char*, int> fixos[] = {
-        {"RX457_iImprimeCheque", 1},      {"RX457_Ler_CMC7", 1},         {"RX457_Autenticar_Doc", 1},
-        {"RX457_ConsultaNumeroSerie", 1}, {"RX457_regLinhasGuilhotina", 0}, {"RX457_regModoGaveta", 1},
-        {"RX457_regPortaComunicacao", 0}, {"RX457_regVelocidade", 0},    {"RX457_rStatusGuilhotina", 1},
-        {"RX457_iConfigurarGuilhotina", 0}};
+    const std::pair<const char*, int> fixos[] = {{"RX457_iImprimeCheque", 1},      {"RX457_Ler_CMC7", 1},
+                                                 {"RX457_Autenticar_Doc", 1},      {"RX457_ConsultaNumeroSerie", 1},
+                                                 {"RX457_regLinhasGuilhotina", 0}, {"RX457_regModoGaveta", 1},
+                                                 {"RX457_regPortaComunicacao", 0}, {"RX457_regVelocidade", 0},
+                                                 {"RX457_rStatusGuilhotina", 1},   {"RX457_iConfigurarGuilhotina", 0}};
     for (const auto& [nome, valor] : fixos) EXPECT_EQ(fn<int()>(nome)(), valor) << nome;
 }
 
 TEST_F(ImpressoraTest, LegacyQrCodeBesideText) {
     carregarComImpressora();
     fn<void(int)>("RX457_setSize_Qrcode")(4);
-    fn<void(const char*, const char*)>("RX457_iImprimeQRCode_TextoDireita")("https://exemplo.com.br", "<b>Texto</b>\nao lado");
+    fn<void(const char*, const char*)>("RX457_iImprimeQRCode_TextoDireita")("https://exemplo.com.br",
+                                                                            "<b>Texto</b>\nao lado");
     aguardarPapel();
     // The QR code of 25 modules at 4 dots is about 100 rows; the text stands beside it.
     EXPECT_GT(linhasComTinta(), 90);

@@ -320,8 +320,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         CasoArquivo{"fifo", [](const std::string& p) { ASSERT_EQ(::mkfifo(p.c_str(), 0644), 0); }, false},
         CasoArquivo{"directory", [](const std::string& p) { ASSERT_EQ(::mkdir(p.c_str(), 0755), 0); }, false},
-        CasoArquivo{"one_byte_over_the_bound",
-                    [](const std::string& p) { writeFile(p, textoNoLimite() + "x"); }, false},
+        CasoArquivo{"one_byte_over_the_bound", [](const std::string& p) { writeFile(p, textoNoLimite() + "x"); },
+                    false},
         CasoArquivo{"exactly_at_the_bound", [](const std::string& p) { writeFile(p, textoNoLimite()); }, true}),
     [](const ::testing::TestParamInfo<CasoArquivo>& i) { return std::string(i.param.nome); });
 

@@ -89,8 +89,9 @@ TEST(Parametros, InvalidValuesFallBackToDefaults) {
 
 TEST(Parametros, OlderLogoKeyStandsInAndSuppressesTheNewKeys) {
     TempDir dir;
-    writeFile(dir.file("CONVERSOR.ini"), "[RX457]\nPATH_LOGO_XML = /opt/loja/logo.bmp\n"
-                                         "[BOBINA_80MM]\nARQUIVO_IMAGEM_LOGOMARCA = grande.bmp\n");
+    writeFile(dir.file("CONVERSOR.ini"),
+              "[RX457]\nPATH_LOGO_XML = /opt/loja/logo.bmp\n"
+              "[BOBINA_80MM]\nARQUIVO_IMAGEM_LOGOMARCA = grande.bmp\n");
     Configuracao c(dir.file("CONVERSOR.ini"));
     EXPECT_EQ(c.bobina56.arquivoImagemLogomarca, "/opt/loja/logo.bmp");
     EXPECT_EQ(c.bobina80.arquivoImagemLogomarca, "grande.bmp");

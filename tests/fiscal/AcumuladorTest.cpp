@@ -4,8 +4,7 @@
 
 using namespace Ordal::DocumentoFiscal;
 
-TEST(Acumulador, LeituraDecimal)
-{
+TEST(Acumulador, LeituraDecimal) {
     struct Caso {
         const char* texto;
         long long dec2, dec3, dec4;
@@ -15,7 +14,7 @@ TEST(Acumulador, LeituraDecimal)
         {"1.5", 150, 1500, 15000},
         {"7", 700, 7000, 70000},
         {"0.129", 12, 129, 1290},
-        {"-1.00", 0, 0, 0},          // no sign: reading stops at once
+        {"-1.00", 0, 0, 0},  // no sign: reading stops at once
         {"1.2345678901", 123, 1234, 12345},
         {"3,50", 300, 3000, 30000},  // a comma ends the number
         {"1.2.3", 120, 1200, 12000},
@@ -32,8 +31,7 @@ TEST(Acumulador, LeituraDecimal)
     }
 }
 
-TEST(Acumulador, TextoLongoDemaisNaoEstoura)
-{
+TEST(Acumulador, TextoLongoDemaisNaoEstoura) {
     // 40 digits do not fit in 64 bits: reading must stop, not wrap to a negative value.
     Decimal2 a = Decimal2::deTexto("1234567890123456789012345678901234567890.55");
     EXPECT_GE(a.valor, 0);
@@ -43,8 +41,7 @@ TEST(Acumulador, TextoLongoDemaisNaoEstoura)
     EXPECT_EQ(DecimalInt2::deTexto("21474836.47").valor, 2147483647);
 }
 
-TEST(Acumulador, Escrita)
-{
+TEST(Acumulador, Escrita) {
     struct Caso {
         long long bruto;
         const char* dec2;
@@ -65,8 +62,7 @@ TEST(Acumulador, Escrita)
     EXPECT_EQ(Decimal3(1995).toString(), "1.995");
 }
 
-TEST(Acumulador, SomaSatura)
-{
+TEST(Acumulador, SomaSatura) {
     Decimal2 a(std::numeric_limits<long long>::max());
     a += Decimal2(1);
     EXPECT_EQ(a.valor, std::numeric_limits<long long>::max());
@@ -76,26 +72,18 @@ TEST(Acumulador, SomaSatura)
     EXPECT_EQ((Decimal2(250) - Decimal2(300)).valor, -50);
 }
 
-TEST(Acumulador, Reescalar)
-{
+TEST(Acumulador, Reescalar) {
     struct Caso {
         long long valor;
         int casas;
         char regra;
         long long esperado;
     } casos[] = {
-        {1234500, 5, 'A', 12},
-        {1250000, 5, 'A', 12},  // tie, 12 is even
-        {1350000, 5, 'A', 14},  // tie, 13 is odd
-        {1250001, 5, 'A', 13},
-        {1999999, 5, 'T', 19},
-        {1999999, 5, 'X', 19},  // any rule but 'A' truncates
-        {59850000, 5, 'A', 598},
-        {-1999999, 5, 'A', -19},  // negatives never move away from zero
-        {-1350000, 5, 'A', -13},
-        {777, 0, 'A', 777},
-        {777, -3, 'A', 777},
-        {5, 1, 'A', 0},   // tie at 0 stays even
+        {1234500, 5, 'A', 12},   {1250000, 5, 'A', 12},                           // tie, 12 is even
+        {1350000, 5, 'A', 14},                                                    // tie, 13 is odd
+        {1250001, 5, 'A', 13},   {1999999, 5, 'T', 19},   {1999999, 5, 'X', 19},  // any rule but 'A' truncates
+        {59850000, 5, 'A', 598}, {-1999999, 5, 'A', -19},                         // negatives never move away from zero
+        {-1350000, 5, 'A', -13}, {777, 0, 'A', 777},      {777, -3, 'A', 777},   {5, 1, 'A', 0},  // tie at 0 stays even
         {15, 1, 'A', 2},
     };
     for (const auto& c : casos) {

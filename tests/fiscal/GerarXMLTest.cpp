@@ -11,8 +11,7 @@ namespace {
 
 // The fields a reader could lose; the rest is covered by comparing the generated texts,
 // since gerarXML writes every field the sale data carries.
-void compararVenda(const CFe::CupomFiscalEletronico& a, const CFe::CupomFiscalEletronico& b)
-{
+void compararVenda(const CFe::CupomFiscalEletronico& a, const CFe::CupomFiscalEletronico& b) {
     EXPECT_EQ(a.gerarXML(), b.gerarXML());
     EXPECT_EQ(a.versaoDadosEnt, b.versaoDadosEnt);
     EXPECT_EQ(a.numeroCaixa, b.numeroCaixa);
@@ -42,8 +41,7 @@ void compararVenda(const CFe::CupomFiscalEletronico& a, const CFe::CupomFiscalEl
 
 }  // namespace
 
-TEST(GerarXML, IdaEVoltaDasVendasReais)
-{
+TEST(GerarXML, IdaEVoltaDasVendasReais) {
     for (const char* arquivo :
          {"cfe-sale-hom-1item-infcpl-v006.xml", "cfe-sale-hom-1item-layout-v007.xml", "cfe-sale-hom-1item-v008.xml"}) {
         SCOPED_TRACE(arquivo);
@@ -57,8 +55,7 @@ TEST(GerarXML, IdaEVoltaDasVendasReais)
     }
 }
 
-TEST(GerarXML, IdaEVoltaComTodosOsGrupos)
-{
+TEST(GerarXML, IdaEVoltaComTodosOsGrupos) {
     CFe::CupomFiscalEletronico v;
     v.versaoDadosEnt = 7;
     v.numeroCaixa = 12;
@@ -93,33 +90,36 @@ TEST(GerarXML, IdaEVoltaComTodosOsGrupos)
     v.informacoesComplementares = "Obrigado!";
 
     std::string xml = v.gerarXML();
-    EXPECT_EQ(xml.rfind("<?xml version=\"1.0\" encoding=\"utf-8\"?><CFe><infCFe versaoDadosEnt=\"0.07\"><ide>", 0), 0u) << xml;
+    EXPECT_EQ(xml.rfind("<?xml version=\"1.0\" encoding=\"utf-8\"?><CFe><infCFe versaoDadosEnt=\"0.07\"><ide>", 0), 0u)
+        << xml;
     EXPECT_NE(xml.find("<numeroCaixa>012</numeroCaixa>"), std::string::npos);
-    EXPECT_NE(xml.find("Jos\xC3\xA9 da Concei\xC3\xA7\xC3\xA3o &amp; Filhos &lt;ME&gt;"), std::string::npos);  // UTF-8, escaped
+    EXPECT_NE(xml.find("Jos\xC3\xA9 da Concei\xC3\xA7\xC3\xA3o &amp; Filhos &lt;ME&gt;"),
+              std::string::npos);                      // UTF-8, escaped
     EXPECT_EQ(xml.find("<cEAN>"), std::string::npos);  // empty strings are left out
     CFe::CupomFiscalEletronico relida;
     ASSERT_TRUE(relida.lerXML(xml));
     compararVenda(v, relida);
 }
 
-TEST(GerarXML, VendaSemAjustesNemPagamentos)
-{
+TEST(GerarXML, VendaSemAjustesNemPagamentos) {
     CFe::CupomFiscalEletronico v;
     v.itens[0].numeroItem = 1;
     v.quantidadeItens = 1;
     std::string xml = v.gerarXML();
-    for (const char* ausente : {"DescAcrEntr", "pgto", "infAdic", "vCFeLei12741", "<ICMS>"}) EXPECT_EQ(xml.find(ausente), std::string::npos) << ausente;
+    for (const char* ausente : {"DescAcrEntr", "pgto", "infAdic", "vCFeLei12741", "<ICMS>"})
+        EXPECT_EQ(xml.find(ausente), std::string::npos) << ausente;
 }
 
-TEST(GerarXML, Cancelamento)
-{
+TEST(GerarXML, Cancelamento) {
     CFe::CupomCancelamento c;
     ASSERT_TRUE(c.lerArquivoXML(caminhoAmostra("cfe-cancel-hom-v007.xml")));
     std::string xml = c.gerarXML();
     EXPECT_EQ(xml,
-              "<?xml version=\"1.0\" encoding=\"utf-8\"?><CFeCanc><infCFe chCanc=\"CFe35210814200166000166599000238290000391066135\">"
-              "<ide><CNPJ>16716114000172</CNPJ><signAC>" + c.assinaturaAC +
-              "</signAC><numeroCaixa>001</numeroCaixa></ide><emit/><dest/><total/></infCFe></CFeCanc>");
+              "<?xml version=\"1.0\" encoding=\"utf-8\"?><CFeCanc><infCFe "
+              "chCanc=\"CFe35210814200166000166599000238290000391066135\">"
+              "<ide><CNPJ>16716114000172</CNPJ><signAC>" +
+                  c.assinaturaAC +
+                  "</signAC><numeroCaixa>001</numeroCaixa></ide><emit/><dest/><total/></infCFe></CFeCanc>");
     CFe::CupomCancelamento relida;
     ASSERT_TRUE(relida.lerXML(xml));
     EXPECT_EQ(relida.chaveCancelada, c.chaveCancelada);

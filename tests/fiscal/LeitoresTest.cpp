@@ -12,8 +12,7 @@ using DocumentoFiscal::Decimal2;
 
 // ---------------------------------------------------------------- CF-e sale
 
-TEST(LeitorCFe, VendaV006)
-{
+TEST(LeitorCFe, VendaV006) {
     CFe::CupomFiscalEletronico c;
     ASSERT_TRUE(c.lerArquivoXML(caminhoAmostra("cfe-sale-hom-1item-infcpl-v006.xml")));
     EXPECT_EQ(c.versaoXML, "1.0");
@@ -60,8 +59,7 @@ TEST(LeitorCFe, VendaV006)
     EXPECT_EQ(c.assinatura.digestValue, "ZqVDFXd/eo4uGGpBbIHJQQ8ZcNN7k5eaZSE0xibgB1Y=");
 }
 
-TEST(LeitorCFe, VendasV007EV008)
-{
+TEST(LeitorCFe, VendasV007EV008) {
     CFe::CupomFiscalEletronico c;
     ASSERT_TRUE(c.lerArquivoXML(caminhoAmostra("cfe-sale-hom-1item-layout-v007.xml")));
     EXPECT_EQ(c.versaoDadosEnt, 7);
@@ -91,8 +89,7 @@ TEST(LeitorCFe, VendasV007EV008)
     EXPECT_EQ(c.informacoesComplementares.find("smallsoft"), 4u);
 }
 
-TEST(LeitorCFe, Cancelamentos)
-{
+TEST(LeitorCFe, Cancelamentos) {
     struct Caso {
         const char* arquivo;
         const char* chave;
@@ -144,19 +141,15 @@ const char* VENDA_MINIMA = R"(<CFe><infCFe Id="CFe1" versaoDadosEnt="0.07"><ide>
 <pgto><MP><cMP>07</cMP><vMP>1.00</vMP><cAdmC>5</cAdmC></MP><MP><cMP>17</cMP><vMP>2.00</vMP></MP><x/><MP><cMP>1</cMP><vMP>3.00</vMP></MP></pgto>
 </infCFe></CFe>)";
 
-std::string vendaMinima(const std::string& uf)
-{
-    return trocar(VENDA_MINIMA, "%UF%", uf);
-}
+std::string vendaMinima(const std::string& uf) { return trocar(VENDA_MINIMA, "%UF%", uf); }
 
 }  // namespace
 
-TEST(LeitorCFe, RegrasDeLeitura)
-{
+TEST(LeitorCFe, RegrasDeLeitura) {
     CFe::CupomFiscalEletronico c;
     ASSERT_TRUE(c.lerXML(vendaMinima("35")));
     EXPECT_EQ(c.emitente.endereco.uf, "SP");  // cUF wins over enderEmit/UF
-    EXPECT_EQ(c.emitente.rateioISSQN, 0);   // only S or N are taken
+    EXPECT_EQ(c.emitente.rateioISSQN, 0);     // only S or N are taken
     ASSERT_EQ(c.quantidadeItens, 2);
     EXPECT_EQ(c.itens[0].regraCalculo, 'A');  // only A or T are taken
     EXPECT_EQ(c.itens[0].icms.cst, 102);      // CSOSN read after CST
@@ -177,8 +170,7 @@ TEST(LeitorCFe, RegrasDeLeitura)
     EXPECT_EQ(c.emitente.endereco.uf, "");
 }
 
-TEST(LeitorCFe, DocumentosVaziosOuEstranhos)
-{
+TEST(LeitorCFe, DocumentosVaziosOuEstranhos) {
     const char* textos[] = {"", "<", "<NFe><infNFe/></NFe>", "<CFe><infCFe><det nItem=\"1\"><prod><qCom>",
                             "<CFe><infCFe><det><prod/></det><det/><pgto><MP/></pgto></infCFe></CFe>"};
     for (const char* t : textos) {
@@ -195,8 +187,7 @@ TEST(LeitorCFe, DocumentosVaziosOuEstranhos)
     EXPECT_FALSE(c.lerArquivoXML("/nao/existe.xml"));
 }
 
-TEST(LeitorCFe, QuinhentosItensNoMaximo)
-{
+TEST(LeitorCFe, QuinhentosItensNoMaximo) {
     auto venda = [](int itens) {
         std::string xml = "<CFe><infCFe>";
         for (int i = 1; i <= itens; ++i)
@@ -219,8 +210,7 @@ TEST(LeitorCFe, QuinhentosItensNoMaximo)
 
 // ---------------------------------------------------------------- NFC-e
 
-TEST(LeitorNFCe, Autorizada310ComPagamentoAntigo)
-{
+TEST(LeitorNFCe, Autorizada310ComPagamentoAntigo) {
     NFCe::NotaFiscalEletronicaSaida n;
     ASSERT_TRUE(n.lerArquivoXML(caminhoAmostra("nfce-nfeproc-310-prod-pr-1item-oldpag.xml")));
     EXPECT_EQ(n.codificacaoXML, "utf-8");
@@ -251,13 +241,14 @@ TEST(LeitorNFCe, Autorizada310ComPagamentoAntigo)
     EXPECT_EQ(n.protocolo.horaRecebimento, "181732");
     EXPECT_EQ(n.protocolo.chaveAcesso, "41170310422724000187650010000000061000005858");
     EXPECT_EQ(n.assinatura.digestValue, "7bLiWdBTRp0qiOl9tUwz/vin+14=");
-    EXPECT_EQ(n.qrCodeTexto.rfind("http://www.dfeportal.fazenda.pr.gov.br/dfe-portal/rest/servico/consultaNFCe?chNFe=4117", 0), 0u);
+    EXPECT_EQ(n.qrCodeTexto.rfind(
+                  "http://www.dfeportal.fazenda.pr.gov.br/dfe-portal/rest/servico/consultaNFCe?chNFe=4117", 0),
+              0u);
     EXPECT_NE(n.qrCodeTexto.find("&cHashQRCode=E12CC71108A7A56074B6E3700C5CE7F73BC39748"), std::string::npos);
     EXPECT_TRUE(n.urlChave.empty());
 }
 
-TEST(LeitorNFCe, Autorizada310ComTrocoEDestinatario)
-{
+TEST(LeitorNFCe, Autorizada310ComTrocoEDestinatario) {
     NFCe::NotaFiscalEletronicaSaida n;
     ASSERT_TRUE(n.lerArquivoXML(caminhoAmostra("nfce-nfeproc-310-hom-df-cnpj-troco.xml")));
     EXPECT_EQ(n.emitente.razaoSocial, "PDVEND");
@@ -281,8 +272,7 @@ TEST(LeitorNFCe, Autorizada310ComTrocoEDestinatario)
     EXPECT_EQ(n.qrCodeTexto.find("CDATA"), std::string::npos);
 }
 
-TEST(LeitorNFCe, NFeSemEnvelope400ComDetPag)
-{
+TEST(LeitorNFCe, NFeSemEnvelope400ComDetPag) {
     NFCe::NotaFiscalEletronicaSaida n;
     ASSERT_TRUE(n.lerArquivoXML(caminhoAmostra("nfce-bare-400-hom-rs-detpag-qrv2.xml")));
     EXPECT_EQ(n.chaveAcesso, "NFe43211105730928000145650010000002401717268120");
@@ -304,8 +294,7 @@ TEST(LeitorNFCe, NFeSemEnvelope400ComDetPag)
     EXPECT_EQ(n.urlChave, "www.sefaz.rs.gov.br/nfce/consulta");
 }
 
-TEST(LeitorNFCe, FormasDePagamento)
-{
+TEST(LeitorNFCe, FormasDePagamento) {
     struct Caso {
         const char* pag;
         int codigos[3];
@@ -316,24 +305,34 @@ TEST(LeitorNFCe, FormasDePagamento)
         {"<pag><detPag><tPag>03</tPag><vPag>25.00</vPag><card><tBand>01</tBand></card></detPag>"
          "<detPag><tPag>17</tPag><vPag>5.00</vPag></detPag><detPag><tPag>07</tPag><vPag>1.00</vPag></detPag>"
          "<vTroco>1.50</vTroco></pag>",
-         {3, 17, 0}, {"25.00", "5.00", "1.00"}, "1.50"},
+         {3, 17, 0},
+         {"25.00", "5.00", "1.00"},
+         "1.50"},
         // Older layouts: one pag element per payment.
         {"<pag><tPag>03</tPag><vPag>25.00</vPag></pag><pag><tPag>01</tPag><vPag>2.00</vPag></pag>",
-         {3, 1, 0}, {"25.00", "2.00", "0.00"}, "0.00"},
+         {3, 1, 0},
+         {"25.00", "2.00", "0.00"},
+         "0.00"},
         {"<pag><tPag>99</tPag><vPag>4.00</vPag></pag><transp/><pag><tPag>01</tPag><vPag>2.00</vPag></pag>",
-         {99, 0, 0}, {"4.00", "0.00", "0.00"}, "0.00"},
+         {99, 0, 0},
+         {"4.00", "0.00", "0.00"},
+         "0.00"},
         // Comments and processing instructions between payments do not end the run.
         {"<pag><detPag><tPag>17</tPag><vPag>5.00</vPag></detPag><!-- x --><?y?><detPag><tPag>20</tPag><vPag>2.00</vPag>"
          "</detPag></pag>",
-         {17, 20, 0}, {"5.00", "2.00", "0.00"}, "0.00"},
+         {17, 20, 0},
+         {"5.00", "2.00", "0.00"},
+         "0.00"},
         {"<pag><tPag>01</tPag><vPag>1.00</vPag></pag><!-- x --><pag><tPag>15</tPag><vPag>3.00</vPag></pag>",
-         {1, 15, 0}, {"1.00", "3.00", "0.00"}, "0.00"},
+         {1, 15, 0},
+         {"1.00", "3.00", "0.00"},
+         "0.00"},
         {"", {0, 0, 0}, {"0.00", "0.00", "0.00"}, "0.00"},
     };
     for (const auto& c : casos) {
         SCOPED_TRACE(c.pag);
-        std::string xml = std::string("<NFe><infNFe Id=\"NFe1\"><ide><dhEmi>2017-05-10T14:22:31-03:00</dhEmi></ide>") + c.pag +
-                          "</infNFe></NFe>";
+        std::string xml = std::string("<NFe><infNFe Id=\"NFe1\"><ide><dhEmi>2017-05-10T14:22:31-03:00</dhEmi></ide>") +
+                          c.pag + "</infNFe></NFe>";
         NFCe::NotaFiscalEletronicaSaida n;
         ASSERT_TRUE(n.lerXML(xml));
         for (int k = 0; k < 3; ++k) {
@@ -346,8 +345,7 @@ TEST(LeitorNFCe, FormasDePagamento)
     }
 }
 
-TEST(LeitorNFCe, DataHora)
-{
+TEST(LeitorNFCe, DataHora) {
     struct Caso {
         const char* texto;
         const char* data;
@@ -368,33 +366,33 @@ TEST(LeitorNFCe, DataHora)
     }
 }
 
-TEST(LeitorNFCe, SemTotalEComPrecoLongo)
-{
+TEST(LeitorNFCe, SemTotalEComPrecoLongo) {
     NFCe::NotaFiscalEletronicaSaida n;
-    ASSERT_TRUE(n.lerXML("<NFe><infNFe><det nItem=\"1\"><prod><qCom>2.0000</qCom><vUnCom>1.2345678901</vUnCom>"
-                         "<vProd>2.47</vProd><vDesc>0.07</vDesc></prod></det><det nItem=\"2\"><prod><qCom>1</qCom>"
-                         "<vUnCom>1.00</vUnCom></prod></det></infNFe></NFe>"));
+    ASSERT_TRUE(
+        n.lerXML("<NFe><infNFe><det nItem=\"1\"><prod><qCom>2.0000</qCom><vUnCom>1.2345678901</vUnCom>"
+                 "<vProd>2.47</vProd><vDesc>0.07</vDesc></prod></det><det nItem=\"2\"><prod><qCom>1</qCom>"
+                 "<vUnCom>1.00</vUnCom></prod></det></infNFe></NFe>"));
     EXPECT_EQ(n.itens[0].valorUnitario.toString(), "1.234");
     EXPECT_EQ(n.valorProdutoCalculado(0).toString(), "2.47");  // 2.468 rounded
     EXPECT_EQ(n.valoresProduto[0].toString(), "2.47");
     EXPECT_EQ(n.valorTotal.toString(), "3.40");
 }
 
-TEST(LeitorNFCe, QRCodeComBrancosECdata)
-{
+TEST(LeitorNFCe, QRCodeComBrancosECdata) {
     NFCe::NotaFiscalEletronicaSaida n;
-    ASSERT_TRUE(n.lerXML("<NFe><infNFe/><infNFeSupl><qrCode>\n   http://x/?a=1&amp;b=2  \n</qrCode>"
-                         "<urlChave> www.x/consulta </urlChave></infNFeSupl></NFe>"));
+    ASSERT_TRUE(
+        n.lerXML("<NFe><infNFe/><infNFeSupl><qrCode>\n   http://x/?a=1&amp;b=2  \n</qrCode>"
+                 "<urlChave> www.x/consulta </urlChave></infNFeSupl></NFe>"));
     EXPECT_EQ(n.qrCodeTexto, "http://x/?a=1&b=2");
     EXPECT_EQ(n.urlChave, "www.x/consulta");
 }
 
-TEST(LeitorNFCe, CartaoDoPagamento)
-{
+TEST(LeitorNFCe, CartaoDoPagamento) {
     NFCe::NotaFiscalEletronicaSaida n;
-    ASSERT_TRUE(n.lerXML("<NFe><infNFe><pag><detPag><tPag>03</tPag><vPag>25.00</vPag><card><tpIntegra>1</tpIntegra>"
-                         "<CNPJ>01027058000191</CNPJ><tBand>02</tBand><cAut>A1B2C3</cAut></card></detPag>"
-                         "<detPag><tPag>01</tPag><vPag>5.00</vPag></detPag></pag></infNFe></NFe>"));
+    ASSERT_TRUE(
+        n.lerXML("<NFe><infNFe><pag><detPag><tPag>03</tPag><vPag>25.00</vPag><card><tpIntegra>1</tpIntegra>"
+                 "<CNPJ>01027058000191</CNPJ><tBand>02</tBand><cAut>A1B2C3</cAut></card></detPag>"
+                 "<detPag><tPag>01</tPag><vPag>5.00</vPag></detPag></pag></infNFe></NFe>"));
     EXPECT_EQ(n.pagamentos[0].cnpjCredenciadora, "01027058000191");
     EXPECT_EQ(n.pagamentos[0].bandeira, 2);
     EXPECT_EQ(n.pagamentos[0].autorizacao, "A1B2C3");
@@ -412,20 +410,22 @@ TEST(LeitorNFCe, CartaoDoPagamento)
 }
 
 // Accented UTF-8 texts of a real file arrive in the model as Latin-1 bytes.
-TEST(LeitorNFCe, DescricaoAcentuadaEmLatin1)
-{
-    std::string xml = trocar(lerAmostra("nfce-nfeproc-310-prod-pr-1item-oldpag.xml"), "<xProd>Caixa de Caneta BIC</xProd>",
-                             "<xProd>Caf\xC3\xA9 S\xC3\xA3o Jo\xC3\xA3o A\xC3\xA7\xC3\xBA" "car &amp; P\xC3\x83O</xProd>");
+TEST(LeitorNFCe, DescricaoAcentuadaEmLatin1) {
+    std::string xml =
+        trocar(lerAmostra("nfce-nfeproc-310-prod-pr-1item-oldpag.xml"), "<xProd>Caixa de Caneta BIC</xProd>",
+               "<xProd>Caf\xC3\xA9 S\xC3\xA3o Jo\xC3\xA3o A\xC3\xA7\xC3\xBA"
+               "car &amp; P\xC3\x83O</xProd>");
     NFCe::NotaFiscalEletronicaSaida n;
     ASSERT_TRUE(n.lerXML(xml));
-    EXPECT_EQ(n.itens[0].descricao, "Caf\xE9 S\xE3o Jo\xE3o A\xE7\xFA" "car & P\xC3O");
+    EXPECT_EQ(n.itens[0].descricao,
+              "Caf\xE9 S\xE3o Jo\xE3o A\xE7\xFA"
+              "car & P\xC3O");
     EXPECT_EQ(n.emitente.razaoSocial, "Lumer Inform\xE1tica LTDA");
     EXPECT_EQ(n.valorTotal.toString(), "42.00");
 }
 
 // What a person reads on each real sale, as the model holds it.
-TEST(LeitoresAmostras, CamposVisiveis)
-{
+TEST(LeitoresAmostras, CamposVisiveis) {
     struct Caso {
         const char* arquivo;
         const char* cnpj;
@@ -441,25 +441,29 @@ TEST(LeitoresAmostras, CamposVisiveis)
         const char* protocolo;
         const char* data;
     } casos[] = {
-        {"cfe-sale-hom-1item-infcpl-v006.xml", "08723218000186", "LOJA EXEMPLO INFORMATICA EIRELI", 1, "TODDYNHO 200 ML",
-         "1.0000", "2.000", "2.00", 1, "2.00", "CFe35150708723218000186599000040190000215133408", "", "20150718"},
-        {"cfe-sale-hom-1item-layout-v007.xml", "14200166000166", "COMERCIAL MODELO DA AMAZONIA LTDA", 1, "ICMS", "1.0000",
-         "1.850", "1.85", 1, "1.85", "CFe35210914200166000166599000238700001108211590", "", "20210908"},
-        {"cfe-sale-hom-1item-v008.xml", "14200166000166", "COMERCIAL MODELO DA AMAZONIA LTDA", 1, "Produto com ST", "1.0000",
-         "3.400", "3.40", 1, "3.40", "CFe35210814200166000166599000238700000482452078", "", "20210812"},
-        {"nfce-bare-400-hom-rs-detpag-qrv2.xml", "42530613000180", "NF-E EMITIDA EM AMBIENTE DE HOMOLOGACAO - SEM VALOR FISCAL", 1,
+        {"cfe-sale-hom-1item-infcpl-v006.xml", "08723218000186", "LOJA EXEMPLO INFORMATICA EIRELI", 1,
+         "TODDYNHO 200 ML", "1.0000", "2.000", "2.00", 1, "2.00", "CFe35150708723218000186599000040190000215133408", "",
+         "20150718"},
+        {"cfe-sale-hom-1item-layout-v007.xml", "14200166000166", "COMERCIAL MODELO DA AMAZONIA LTDA", 1, "ICMS",
+         "1.0000", "1.850", "1.85", 1, "1.85", "CFe35210914200166000166599000238700001108211590", "", "20210908"},
+        {"cfe-sale-hom-1item-v008.xml", "14200166000166", "COMERCIAL MODELO DA AMAZONIA LTDA", 1, "Produto com ST",
+         "1.0000", "3.400", "3.40", 1, "3.40", "CFe35210814200166000166599000238700000482452078", "", "20210812"},
+        {"nfce-bare-400-hom-rs-detpag-qrv2.xml", "42530613000180",
+         "NF-E EMITIDA EM AMBIENTE DE HOMOLOGACAO - SEM VALOR FISCAL", 1,
          "NOTA FISCAL EMITIDA EM AMBIENTE DE HOMOLOGACAO - SEM VALOR FISCAL", "1.0000", "1.000", "1.00", 1, "1.00",
          "NFe43211105730928000145650010000002401717268120", "", "20211111"},
-        {"nfce-nfeproc-310-hom-df-cnpj-troco.xml", "22769530000131", "PDVEND", 2, "Bugnnn", "1.0000", "4.900", "5.81", 1, "5.81",
-         "NFe53171022769530000131654000000000601171025449", "353170000106963", "20171004"},
-        {"nfce-nfeproc-310-prod-pr-1item-oldpag.xml", "10422724000187", "Lumer Inform\xE1tica LTDA", 1, "Caixa de Caneta BIC",
-         "1.0000", "42.000", "42.00", 1, "42.00", "NFe41170310422724000187650010000000061000005858", "141170361108204", "20170328"},
+        {"nfce-nfeproc-310-hom-df-cnpj-troco.xml", "22769530000131", "PDVEND", 2, "Bugnnn", "1.0000", "4.900", "5.81",
+         1, "5.81", "NFe53171022769530000131654000000000601171025449", "353170000106963", "20171004"},
+        {"nfce-nfeproc-310-prod-pr-1item-oldpag.xml", "10422724000187", "Lumer Inform\xE1tica LTDA", 1,
+         "Caixa de Caneta BIC", "1.0000", "42.000", "42.00", 1, "42.00",
+         "NFe41170310422724000187650010000000061000005858", "141170361108204", "20170328"},
         // Synthetic documents of today: comments between items and payments, PIX, an individual issuer.
-        {"cfe-sale-synth-sp-4items-comments-nolei12741.xml", "47508411000156", "MERCADINHO BOA COMPRA LTDA", 4, "PAO DE FORMA",
-         "1.0000", "3.500", "34.96", 1, "25.00", "CFe35251147508411000156590001234560001234567893", "", "20251110"},
-        {"nfce-nfeproc-400-synth-sp-pix-frete-comments.xml", "12345678000195", "EMPORIO CENTRAL COMERCIO DE ALIMENTOS LTDA", 5,
-         "SACOLA RETORNAVEL", "1.0000", "2.000", "135.28", 17, "50.00", "NFe35251112345678000195650020000123451123456780",
-         "135250001234567", "20251110"},
+        {"cfe-sale-synth-sp-4items-comments-nolei12741.xml", "47508411000156", "MERCADINHO BOA COMPRA LTDA", 4,
+         "PAO DE FORMA", "1.0000", "3.500", "34.96", 1, "25.00", "CFe35251147508411000156590001234560001234567893", "",
+         "20251110"},
+        {"nfce-nfeproc-400-synth-sp-pix-frete-comments.xml", "12345678000195",
+         "EMPORIO CENTRAL COMERCIO DE ALIMENTOS LTDA", 5, "SACOLA RETORNAVEL", "1.0000", "2.000", "135.28", 17, "50.00",
+         "NFe35251112345678000195650020000123451123456780", "135250001234567", "20251110"},
         {"nfce-bare-400-synth-mg-cpf-contingencia-sempag.xml", "", "JOAO DA SILVA PRODUTOR RURAL", 1,
          "QUEIJO MINAS ARTESANAL - AMOSTRA", "1.0000", "15.000", "0.00", 90, "0.00",
          "NFe31251198765432100123650010000004569000045672", "", "20251112"},
@@ -473,7 +477,8 @@ TEST(LeitoresAmostras, CamposVisiveis)
         using Documento = DocumentoFiscal::DadosDocumentoFiscalEletronico;
         const Venda& venda = ehCFe ? static_cast<const Venda&>(cfe) : nfce;
         const Documento& doc = ehCFe ? static_cast<const Documento&>(cfe) : nfce;
-        ASSERT_TRUE(ehCFe ? cfe.lerArquivoXML(caminhoAmostra(c.arquivo)) : nfce.lerArquivoXML(caminhoAmostra(c.arquivo)));
+        ASSERT_TRUE(ehCFe ? cfe.lerArquivoXML(caminhoAmostra(c.arquivo))
+                          : nfce.lerArquivoXML(caminhoAmostra(c.arquivo)));
         EXPECT_EQ(doc.emitente.cnpj, c.cnpj);
         EXPECT_EQ(doc.emitente.razaoSocial, c.emitente);
         ASSERT_EQ(venda.quantidadeItens, c.itens);
@@ -495,8 +500,7 @@ TEST(LeitoresAmostras, CamposVisiveis)
 // The reading rules the documents of today need: runs of items and payments across comments and
 // processing instructions, payment descriptions, freight, long unit prices, the approximate taxes,
 // the emission type, an individual issuer and the signature of a bare NFe.
-TEST(LeitoresAmostras, DocumentosDeHoje)
-{
+TEST(LeitoresAmostras, DocumentosDeHoje) {
     CFe::CupomFiscalEletronico cfe;
     ASSERT_TRUE(cfe.lerArquivoXML(caminhoAmostra("cfe-sale-synth-sp-4items-comments-nolei12741.xml")));
     EXPECT_EQ(cfe.quantidadePagamentos(), 2);

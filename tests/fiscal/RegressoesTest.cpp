@@ -10,8 +10,7 @@
 #include "xml/XML.h"
 
 // Every input the fuzzer once found troublesome is read again by every reader.
-TEST(RegressoesFuzz, ArquivosGuardados)
-{
+TEST(RegressoesFuzz, ArquivosGuardados) {
     std::filesystem::path pasta = FISCAL_FUZZ_REGRESSIONS;
     if (!std::filesystem::is_directory(pasta)) GTEST_SKIP() << "no stored regressions";
     for (const auto& e : std::filesystem::directory_iterator(pasta)) {
@@ -24,8 +23,7 @@ TEST(RegressoesFuzz, ArquivosGuardados)
             cfe.lerXML(texto, &doc);
             Ordal::DocumentoFiscal::verificarDocumento(doc, cfe);
         } catch (const std::runtime_error&) {
-        } catch (const std::invalid_argument&) {
-        }
+        } catch (const std::invalid_argument&) {}
         (void)cfe.gerarXML();
         Ordal::CFe::CupomCancelamento canc;
         canc.lerXML(texto);  // reads no items
@@ -34,7 +32,6 @@ TEST(RegressoesFuzz, ArquivosGuardados)
             nfce.lerXML(texto, &doc);
             Ordal::DocumentoFiscal::verificarDocumento(doc, nfce);
         } catch (const std::runtime_error&) {
-        } catch (const std::invalid_argument&) {
-        }
+        } catch (const std::invalid_argument&) {}
     }
 }

@@ -8,8 +8,7 @@ using namespace Ordal::DocumentoFiscal;
 
 namespace {
 
-ItemVenda item(const char* qCom, const char* vUnCom, char regra = 'A')
-{
+ItemVenda item(const char* qCom, const char* vUnCom, char regra = 'A') {
     ItemVenda i;
     i.quantidade.fromString(qCom);
     i.valorUnitario.fromString(vUnCom);
@@ -19,20 +18,16 @@ ItemVenda item(const char* qCom, const char* vUnCom, char regra = 'A')
 
 }  // namespace
 
-TEST(ValoresVenda, ValorProdutoCalculado)
-{
+TEST(ValoresVenda, ValorProdutoCalculado) {
     struct Caso {
         const char* q;
         const char* v;
         char regra;
         const char* esperado;
     } casos[] = {
-        {"3.0000", "1.995", 'A', "5.98"},
-        {"1.0000", "0.335", 'A', "0.34"},
-        {"1.0000", "0.335", 'T', "0.33"},
-        {"2.0000", "1.255", 'A', "2.51"},
-        {"0.7500", "3.990", 'A', "2.99"},  // 2.9925
-        {"1.3330", "9.999", 'A', "13.33"},  // 13.328667
+        {"3.0000", "1.995", 'A', "5.98"},  {"1.0000", "0.335", 'A', "0.34"}, {"1.0000", "0.335", 'T', "0.33"},
+        {"2.0000", "1.255", 'A', "2.51"},  {"0.7500", "3.990", 'A', "2.99"},  // 2.9925
+        {"1.3330", "9.999", 'A', "13.33"},                                    // 13.328667
         {"1.3330", "9.999", 'T', "13.32"},
     };
     for (const auto& c : casos) {
@@ -41,13 +36,12 @@ TEST(ValoresVenda, ValorProdutoCalculado)
     }
 }
 
-TEST(ValoresVenda, ProdutoEnormeSatura)
-{
-    EXPECT_EQ(DadosVenda::valorProdutoCalculado(item("922337203685477", "9223372036854775")).valor, std::numeric_limits<long long>::max());
+TEST(ValoresVenda, ProdutoEnormeSatura) {
+    EXPECT_EQ(DadosVenda::valorProdutoCalculado(item("922337203685477", "9223372036854775")).valor,
+              std::numeric_limits<long long>::max());
 }
 
-TEST(ValoresVenda, SomasEAjustes)
-{
+TEST(ValoresVenda, SomasEAjustes) {
     DadosVenda v;
     v.itens[0] = item("2.0000", "5.000");  // 10.00
     v.itens[0].outros.fromString("1.00");
@@ -85,8 +79,7 @@ TEST(ValoresVenda, SomasEAjustes)
     EXPECT_EQ(v.valorTroco().toString(), "0.00");
 }
 
-TEST(ValoresVenda, PagamentosParamNoPrimeiroZero)
-{
+TEST(ValoresVenda, PagamentosParamNoPrimeiroZero) {
     DadosVenda v;
     v.pagamentos[0] = {1, Decimal2(1000), 0};
     v.pagamentos[1] = {2, Decimal2(0), 0};
@@ -98,8 +91,7 @@ TEST(ValoresVenda, PagamentosParamNoPrimeiroZero)
     EXPECT_EQ(v.totalPagamentos().toString(), "10.00");
 }
 
-TEST(ValoresVenda, RateioPendente)
-{
+TEST(ValoresVenda, RateioPendente) {
     DadosVenda v;
     v.itens[0] = item("1.0000", "10.000");
     v.quantidadeItens = 1;
@@ -110,8 +102,7 @@ TEST(ValoresVenda, RateioPendente)
     EXPECT_FALSE(v.rateioPendente());
 }
 
-TEST(ValoresVenda, QuantidadeItensForaDaListaNaoSaiDaLista)
-{
+TEST(ValoresVenda, QuantidadeItensForaDaListaNaoSaiDaLista) {
     DadosVenda v;
     v.quantidadeItens = 100000;
     EXPECT_NO_THROW(v.somaValoresLiquidos());
@@ -119,8 +110,7 @@ TEST(ValoresVenda, QuantidadeItensForaDaListaNaoSaiDaLista)
     EXPECT_EQ(v.somaValorProduto().valor, 0);
 }
 
-TEST(ListaItens, PosicoesECapacidade)
-{
+TEST(ListaItens, PosicoesECapacidade) {
     ListaItens l;
     EXPECT_FALSE(l.existe(0));
     const ListaItens& c = l;
@@ -141,24 +131,39 @@ TEST(ListaItens, PosicoesECapacidade)
     EXPECT_FALSE(l.existe(499));
 }
 
-TEST(NomesFiscais, MeioPagamento)
-{
+TEST(NomesFiscais, MeioPagamento) {
     struct Caso {
         int codigo;
         const char* latin1;
         const char* utf8;
     } casos[] = {
-        {3, "Cart\xE3o Cr\xE9" "dito", "Cart\xC3\xA3o Cr\xC3\xA9" "dito"},
-        {4, "Cart\xE3o D\xE9" "bito", "Cart\xC3\xA3o D\xC3\xA9" "bito"},
+        {3,
+         "Cart\xE3o Cr\xE9"
+         "dito",
+         "Cart\xC3\xA3o Cr\xC3\xA9"
+         "dito"},
+        {4,
+         "Cart\xE3o D\xE9"
+         "bito",
+         "Cart\xC3\xA3o D\xC3\xA9"
+         "bito"},
         {13, "Vale Combust\xEDvel", "Vale Combust\xC3\xADvel"},
         {15, "Boleto Banc\xE1rio", "Boleto Banc\xC3\xA1rio"},
         {16, "Dep\xF3sito Banc\xE1rio", "Dep\xC3\xB3sito Banc\xC3\xA1rio"},
         {17, "Pagamento Instant\xE2neo (PIX) - Din\xE2mico", "Pagamento Instant\xC3\xA2neo (PIX) - Din\xC3\xA2mico"},
-        {18, "Transfer\xEAncia banc\xE1ria, Carteira Digital", "Transfer\xC3\xAAncia banc\xC3\xA1ria, Carteira Digital"},
-        {19, "Programa de fidelidade, Cashback, Cr\xE9" "dito Virtual",
-         "Programa de fidelidade, Cashback, Cr\xC3\xA9" "dito Virtual"},
+        {18, "Transfer\xEAncia banc\xE1ria, Carteira Digital",
+         "Transfer\xC3\xAAncia banc\xC3\xA1ria, Carteira Digital"},
+        {19,
+         "Programa de fidelidade, Cashback, Cr\xE9"
+         "dito Virtual",
+         "Programa de fidelidade, Cashback, Cr\xC3\xA9"
+         "dito Virtual"},
         {20, "Pagamento Instant\xE2neo (PIX) - Est\xE1tico", "Pagamento Instant\xC3\xA2neo (PIX) - Est\xC3\xA1tico"},
-        {21, "Cr\xE9" "dito em Loja", "Cr\xC3\xA9" "dito em Loja"},
+        {21,
+         "Cr\xE9"
+         "dito em Loja",
+         "Cr\xC3\xA9"
+         "dito em Loja"},
         {22, "Pagamento Eletr\xF4nico n\xE3o Informado - falha de hardware do sistema emissor",
          "Pagamento Eletr\xC3\xB4nico n\xC3\xA3o Informado - falha de hardware do sistema emissor"},
         {10, "Vale Alimenta\xE7\xE3o", "Vale Alimenta\xC3\xA7\xC3\xA3o"},
@@ -178,8 +183,7 @@ TEST(NomesFiscais, MeioPagamento)
     }
 }
 
-TEST(NomesFiscais, SiglaUF)
-{
+TEST(NomesFiscais, SiglaUF) {
     EXPECT_EQ(siglaUF(35), "SP");
     EXPECT_EQ(siglaUF(53), "DF");
     EXPECT_EQ(siglaUF(43), "RS");
@@ -189,8 +193,7 @@ TEST(NomesFiscais, SiglaUF)
 
 // A list reused for another document: emptied positions read as defaults again, and copies
 // and moves carry exactly the items present.
-TEST(ListaItens, ReusoCopiaEMovimento)
-{
+TEST(ListaItens, ReusoCopiaEMovimento) {
     ListaItens l;
     l[0].descricao = "a";
     l[1].descricao = "b";

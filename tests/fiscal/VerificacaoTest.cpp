@@ -13,8 +13,7 @@ namespace {
 
 // The message of the first mismatch, or "" when the document passes.
 template <class Venda>
-std::string verificar(const std::string& xml)
-{
+std::string verificar(const std::string& xml) {
     XML::Document doc;
     Venda venda;
     venda.lerXML(xml, &doc);
@@ -27,8 +26,7 @@ std::string verificar(const std::string& xml)
 }
 
 // A sale of two items built from the v007 sample by repeating its det element.
-std::string vendaDoisItens()
-{
+std::string vendaDoisItens() {
     std::string xml = lerAmostra("cfe-sale-hom-1item-layout-v007.xml");
     size_t ini = xml.find("<det nItem=\"1\">");
     size_t fim = xml.find("</det>") + 6;
@@ -39,10 +37,9 @@ std::string vendaDoisItens()
 
 }  // namespace
 
-TEST(Verificacao, AmostrasReaisPassam)
-{
-    for (const char* a : {"cfe-sale-hom-1item-infcpl-v006.xml", "cfe-sale-hom-1item-layout-v007.xml", "cfe-sale-hom-1item-v008.xml",
-                          "cfe-sale-synth-sp-4items-comments-nolei12741.xml"}) {
+TEST(Verificacao, AmostrasReaisPassam) {
+    for (const char* a : {"cfe-sale-hom-1item-infcpl-v006.xml", "cfe-sale-hom-1item-layout-v007.xml",
+                          "cfe-sale-hom-1item-v008.xml", "cfe-sale-synth-sp-4items-comments-nolei12741.xml"}) {
         SCOPED_TRACE(a);
         EXPECT_EQ(verificar<CFe::CupomFiscalEletronico>(lerAmostra(a)), "");
     }
@@ -57,14 +54,15 @@ TEST(Verificacao, AmostrasReaisPassam)
     EXPECT_EQ(verificar<CFe::CupomFiscalEletronico>(vendaDoisItens()), "");
 }
 
-TEST(Verificacao, MensagensDeCadaFalha)
-{
+TEST(Verificacao, MensagensDeCadaFalha) {
     const std::string v007 = lerAmostra("cfe-sale-hom-1item-layout-v007.xml");
     const std::string dois = vendaDoisItens();
     // Item 2 with subtotal shares that do not add up to the subtotal adjustment.
     // vCFe equals the items' net values, so the check reaches the shares.
-    auto comRateio = [&](const std::string& desc, const std::string& acr, const std::string& subtotal, const std::string& total) {
-        std::string x = trocar(dois, "<vItem>1.85</vItem>", "<vRatDesc>" + desc + "</vRatDesc><vRatAcr>" + acr + "</vRatAcr>");
+    auto comRateio = [&](const std::string& desc, const std::string& acr, const std::string& subtotal,
+                         const std::string& total) {
+        std::string x =
+            trocar(dois, "<vItem>1.85</vItem>", "<vRatDesc>" + desc + "</vRatDesc><vRatAcr>" + acr + "</vRatAcr>");
         return trocar(x, "<vCFe>3.70</vCFe>", "<vCFe>" + total + "</vCFe><DescAcrEntr>" + subtotal + "</DescAcrEntr>");
     };
     struct Caso {
@@ -73,7 +71,8 @@ TEST(Verificacao, MensagensDeCadaFalha)
         std::string mensagem;
     } casos[] = {
         {"total", trocar(v007, "<vCFe>1.85</vCFe>", "<vCFe>1.86</vCFe>"),
-         "O valor do documento (1.86) n\xE3o confere com a somat\xF3ria dos valores l\xEDquidos do itens registrados (1.85).\n"},
+         "O valor do documento (1.86) n\xE3o confere com a somat\xF3ria dos valores l\xEDquidos do itens registrados "
+         "(1.85).\n"},
         {"vProd", trocar(v007, "<vProd>1.85</vProd>", "<vProd>1.84</vProd>"),
          "Item 1: Valor do produto (vProd) n\xE3o confere: 1.84\n"},
         {"vItem", trocar(v007, "<vItem>1.85</vItem>", "<vItem>1.80</vItem>"),
@@ -81,9 +80,11 @@ TEST(Verificacao, MensagensDeCadaFalha)
         {"nItem", trocar(dois, "nItem=\"2\"", "nItem=\"4\""),
          "Elemento 2 Valor sequencial do item (nItem) n\xE3o confere:  4\n"},
         {"descontos", comRateio("0.30", "0.00", "<vDescSubtot>1.00</vDescSubtot>", "3.40"),
-         "A somat\xF3ria dos descontos distribuido nos itens (0.30) n\xE3o confere com o valor de desconto no subtotal (1.00).\n"},
+         "A somat\xF3ria dos descontos distribuido nos itens (0.30) n\xE3o confere com o valor de desconto no subtotal "
+         "(1.00).\n"},
         {"acrescimos", comRateio("0.00", "0.40", "<vAcresSubtot>0.50</vAcresSubtot>", "4.10"),
-         "A somat\xF3ria dos acr\xE9scimos distribuido nos itens (0.40) n\xE3o confere com o valor de acr\xE9scimo no subtotal (0.50).\n"},
+         "A somat\xF3ria dos acr\xE9scimos distribuido nos itens (0.40) n\xE3o confere com o valor de acr\xE9scimo no "
+         "subtotal (0.50).\n"},
     };
     for (const auto& c : casos) {
         SCOPED_TRACE(c.nome);
@@ -91,21 +92,23 @@ TEST(Verificacao, MensagensDeCadaFalha)
     }
 }
 
-TEST(Verificacao, ItensNumerados124)
-{
+TEST(Verificacao, ItensNumerados124) {
     std::string xml = "<CFe><infCFe>";
     for (int n : {1, 2, 4})
-        xml += "<det nItem=\"" + std::to_string(n) + "\"><prod><qCom>1.0000</qCom><vUnCom>1.00</vUnCom><vProd>1.00</vProd></prod></det>";
+        xml += "<det nItem=\"" + std::to_string(n) +
+               "\"><prod><qCom>1.0000</qCom><vUnCom>1.00</vUnCom><vProd>1.00</vProd></prod></det>";
     xml += "<total><vCFe>3.00</vCFe></total></infCFe></CFe>";
-    EXPECT_EQ(verificar<CFe::CupomFiscalEletronico>(xml), "Elemento 3 Valor sequencial do item (nItem) n\xE3o confere:  4\n");
+    EXPECT_EQ(verificar<CFe::CupomFiscalEletronico>(xml),
+              "Elemento 3 Valor sequencial do item (nItem) n\xE3o confere:  4\n");
 }
 
-TEST(Verificacao, RateiosEArredondamento)
-{
+TEST(Verificacao, RateiosEArredondamento) {
     auto venda = [](const std::string& itens, const std::string& total) {
         return "<CFe><infCFe>" + itens + "<total><vCFe>" + total + "</vCFe>" + "</total></infCFe></CFe>";
     };
-    auto item = [](int n, const std::string& prod) { return "<det nItem=\"" + std::to_string(n) + "\"><prod>" + prod + "</prod></det>"; };
+    auto item = [](int n, const std::string& prod) {
+        return "<det nItem=\"" + std::to_string(n) + "\"><prod>" + prod + "</prod></det>";
+    };
     const std::string qUn = "<qCom>2.0000</qCom><vUnCom>1.255</vUnCom><indRegra>A</indRegra>";
     struct Caso {
         const char* nome;
@@ -113,14 +116,18 @@ TEST(Verificacao, RateiosEArredondamento)
         std::string mensagem;
     } casos[] = {
         {"2 x 1.255 = 2.51 exato", venda(item(1, qUn + "<vProd>2.51</vProd>"), "2.51"), ""},
-        {"vProd 2.52", venda(item(1, qUn + "<vProd>2.52</vProd>"), "2.51"), "Item 1: Valor do produto (vProd) n\xE3o confere: 2.52\n"},
+        {"vProd 2.52", venda(item(1, qUn + "<vProd>2.52</vProd>"), "2.51"),
+         "Item 1: Valor do produto (vProd) n\xE3o confere: 2.52\n"},
         // Subtotal discount not spread over the items: the total is not compared.
         {"rateio pendente",
-         trocar(venda(item(1, qUn), "9.99"), "</total>", "<DescAcrEntr><vDescSubtot>1.00</vDescSubtot></DescAcrEntr></total>"), ""},
-        {"rateio 0.30 + 0.60",
-         trocar(venda(item(1, qUn + "<vRatDesc>0.30</vRatDesc>") + item(2, qUn + "<vRatDesc>0.60</vRatDesc>"), "4.12"), "</total>",
+         trocar(venda(item(1, qUn), "9.99"), "</total>",
                 "<DescAcrEntr><vDescSubtot>1.00</vDescSubtot></DescAcrEntr></total>"),
-         "A somat\xF3ria dos descontos distribuido nos itens (0.90) n\xE3o confere com o valor de desconto no subtotal (1.00).\n"},
+         ""},
+        {"rateio 0.30 + 0.60",
+         trocar(venda(item(1, qUn + "<vRatDesc>0.30</vRatDesc>") + item(2, qUn + "<vRatDesc>0.60</vRatDesc>"), "4.12"),
+                "</total>", "<DescAcrEntr><vDescSubtot>1.00</vDescSubtot></DescAcrEntr></total>"),
+         "A somat\xF3ria dos descontos distribuido nos itens (0.90) n\xE3o confere com o valor de desconto no subtotal "
+         "(1.00).\n"},
         {"total igual aos liquidos com ajuste",
          trocar(venda(item(1, qUn + "<vRatAcr>0.50</vRatAcr>"), "3.01"), "</total>",
                 "<DescAcrEntr><vAcresSubtot>0.50</vAcresSubtot></DescAcrEntr></total>"),
@@ -132,17 +139,17 @@ TEST(Verificacao, RateiosEArredondamento)
     }
 }
 
-TEST(Verificacao, NFCeComparaOTotal)
-{
-    std::string xml = trocar(lerAmostra("nfce-nfeproc-310-hom-df-cnpj-troco.xml"), "<vNF>5.81</vNF>", "<vNF>5.80</vNF>");
+TEST(Verificacao, NFCeComparaOTotal) {
+    std::string xml =
+        trocar(lerAmostra("nfce-nfeproc-310-hom-df-cnpj-troco.xml"), "<vNF>5.81</vNF>", "<vNF>5.80</vNF>");
     EXPECT_EQ(verificar<NFCe::NotaFiscalEletronicaSaida>(xml),
-              "O valor do documento (5.80) n\xE3o confere com a somat\xF3ria dos valores l\xEDquidos do itens registrados (5.81).\n");
+              "O valor do documento (5.80) n\xE3o confere com a somat\xF3ria dos valores l\xEDquidos do itens "
+              "registrados (5.81).\n");
 }
 
 // NFC-e items against the authority's one-cent tolerance; the total holds freight, insurance and
 // other charges; unit prices keep their 10 decimals.
-TEST(Verificacao, NFCeRegrasDaAutoridade)
-{
+TEST(Verificacao, NFCeRegrasDaAutoridade) {
     const std::string hoje = lerAmostra("nfce-nfeproc-400-synth-sp-pix-frete-comments.xml");
     auto comTotal = [&](const std::string& de, const std::string& para, const std::string& vNF) {
         return trocar(trocar(hoje, de, para), "<vNF>135.28</vNF>", "<vNF>" + vNF + "</vNF>");
@@ -153,8 +160,10 @@ TEST(Verificacao, NFCeRegrasDaAutoridade)
         std::string mensagem;
     } casos[] = {
         {"total sem o frete", comTotal("<vNF>", "<vNF>", "130.28"),
-         "O valor do documento (130.28) n\xE3o confere com a somat\xF3ria dos valores l\xEDquidos do itens registrados (135.28).\n"},
-        {"seguro entra no total", comTotal("<vFrete>5.00</vFrete>", "<vFrete>5.00</vFrete><vSeg>1.10</vSeg>", "136.38"), ""},
+         "O valor do documento (130.28) n\xE3o confere com a somat\xF3ria dos valores l\xEDquidos do itens registrados "
+         "(135.28).\n"},
+        {"seguro entra no total", comTotal("<vFrete>5.00</vFrete>", "<vFrete>5.00</vFrete><vSeg>1.10</vSeg>", "136.38"),
+         ""},
         {"6.79 arredondado para cima", comTotal("<vProd>6.78</vProd>", "<vProd>6.79</vProd>", "135.29"), ""},
         {"dois centavos abaixo", comTotal("<vProd>6.78</vProd>", "<vProd>6.77</vProd>", "135.27"),
          "Item 4: Valor do produto (vProd) n\xE3o confere: 6.77\n"},

@@ -8,8 +8,8 @@
 #include <stdexcept>
 #include <string>
 
-#include "PrinterEmulator.h"
 #include "AmostrasFiscais.h"
+#include "PrinterEmulator.h"
 #include "TestSupport.h"
 #include "config/TextosConsulta.h"
 #include "fiscalprint/DANFE.h"
@@ -34,16 +34,14 @@ const char* const kMG = "nfce-bare-400-synth-mg-cpf-contingencia-sempag.xml";
 constexpr uint32_t kPadrao = ParametrosImpressao::LEIAUTE_PADRAO;
 const char* const kCSC = "0123456789ABCDEF0123456789ABCDEF";
 
-std::string semGrupo(std::string xml, const std::string& tag)
-{
+std::string semGrupo(std::string xml, const std::string& tag) {
     const size_t a = xml.find("<" + tag + ">");
     const size_t b = xml.find("</" + tag + ">");
     if (a == std::string::npos || b == std::string::npos) return xml;
     return xml.erase(a, b + tag.size() + 3 - a);
 }
 
-ProtocoloAutorizacao protocolo(const char* numero, const char* data, const char* hora)
-{
+ProtocoloAutorizacao protocolo(const char* numero, const char* data, const char* hora) {
     ProtocoloAutorizacao p;
     p.numeroProtocolo = numero;
     p.dataRecebimento = data;
@@ -51,8 +49,7 @@ ProtocoloAutorizacao protocolo(const char* numero, const char* data, const char*
     return p;
 }
 
-ParametrosEmissaoDANFE emissaoPadrao()
-{
+ParametrosEmissaoDANFE emissaoPadrao() {
     ParametrosEmissaoDANFE e;
     e.identificadorToken = "000001";
     e.codigoSeguranca = kCSC;
@@ -62,22 +59,19 @@ ParametrosEmissaoDANFE emissaoPadrao()
 // Pixel (x, y) of a 1-bit top-down capture.
 struct Pagina {
     std::string bmp;
-    uint32_t u32(size_t o) const
-    {
+    uint32_t u32(size_t o) const {
         return uint32_t(uint8_t(bmp[o])) | uint32_t(uint8_t(bmp[o + 1])) << 8 | uint32_t(uint8_t(bmp[o + 2])) << 16 |
                uint32_t(uint8_t(bmp[o + 3])) << 24;
     }
     int largura() const { return bmp.size() < 130 ? 0 : static_cast<int>(u32(18)); }
     int altura() const { return bmp.size() < 130 ? 0 : -static_cast<int32_t>(u32(22)); }
-    bool ponto(int x, int y) const
-    {
+    bool ponto(int x, int y) const {
         const size_t passo = static_cast<size_t>((largura() + 31) / 32 * 4);
         const size_t o = 130 + static_cast<size_t>(y) * passo + static_cast<size_t>(x / 8);
         return o < bmp.size() && ((uint8_t(bmp[o]) >> (7 - x % 8)) & 1);
     }
     // Plain bitmap with a white border, which every reader accepts.
-    std::string pbm() const
-    {
+    std::string pbm() const {
         const int borda = 24, w = largura() + 2 * borda, h = altura() + 2 * borda, bpl = (w + 7) / 8;
         std::string linhas(static_cast<size_t>(bpl) * h, '\0');
         for (int y = 0; y < altura(); ++y)
@@ -89,8 +83,7 @@ struct Pagina {
         return "P4\n" + std::to_string(w) + " " + std::to_string(h) + "\n" + linhas;
     }
     // Leftmost black column among the rows [y0, y1).
-    int primeiraColuna(int y0, int y1) const
-    {
+    int primeiraColuna(int y0, int y1) const {
         for (int x = 0; x < largura(); ++x)
             for (int y = y0; y < y1 && y < altura(); ++y)
                 if (ponto(x, y)) return x;
@@ -98,8 +91,7 @@ struct Pagina {
     }
 };
 
-std::string lerQRCodes(const Pagina& p)
-{
+std::string lerQRCodes(const Pagina& p) {
     TempDir dir;
     rx457test::writeFile(dir.file("pagina.pbm"), p.pbm());
     return rx457test::runCommand("zbarimg -q --nodbus --raw '" + dir.file("pagina.pbm") + "'");
@@ -112,8 +104,7 @@ struct MedidaQRCode {
     int modulo = 0, largura = 0, altura = 0;
 };
 
-MedidaQRCode medirQRCode(const Pagina& p)
-{
+MedidaQRCode medirQRCode(const Pagina& p) {
     auto preto = [&](int x, int y, int n, bool vertical) {
         for (int k = 0; k < n; ++k)
             if (!p.ponto(vertical ? x : x + k, vertical ? y + k : y)) return false;
@@ -146,15 +137,13 @@ MedidaQRCode medirQRCode(const Pagina& p)
 
 class DANFETest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         definirTextosConsulta(TextosConsulta{});
         emulador_ = std::make_unique<rx457emu::PrinterEmulator>();
     }
     void TearDown() override { definirTextosConsulta(TextosConsulta{}); }
 
-    std::unique_ptr<Impressora> impressora(int largura)
-    {
+    std::unique_ptr<Impressora> impressora(int largura) {
         auto vp = std::make_unique<Impressora>(emulador_->slavePath());
         if (largura != 512) {
             EXPECT_TRUE(vp->definirLarguraPapel(largura));
@@ -164,8 +153,7 @@ protected:
 
     // The page rendered into the virtual printer's capture.
     Pagina capturar(const std::string& xml, int largura, const ParametrosEmissaoDANFE& e = emissaoPadrao(),
-                    const ProtocoloAutorizacao& protocolo = {}, ParametrosImpressao p = {})
-    {
+                    const ProtocoloAutorizacao& protocolo = {}, ParametrosImpressao p = {}) {
         auto vp = impressora(largura);
         TempDir dir;
         EXPECT_TRUE(vp->salvarImagem(dir.file("pagina.bmp")));
@@ -177,8 +165,7 @@ protected:
 
     // The printer commands of the printout, collected as a job (texts appear in them as bytes).
     std::string comandos(const std::string& xml, const ParametrosEmissaoDANFE& e = emissaoPadrao(),
-                         const ProtocoloAutorizacao& protocolo = {}, ParametrosImpressao p = {})
-    {
+                         const ProtocoloAutorizacao& protocolo = {}, ParametrosImpressao p = {}) {
         auto vp = impressora(512);
         vp->iniciarTrabalho();
         DANFE danfe(*vp, p, e, protocolo);
@@ -197,16 +184,14 @@ protected:
     std::string ultimoTrabalho_;
 };
 
-size_t contar(const std::string& texto, const std::string& trecho)
-{
+size_t contar(const std::string& texto, const std::string& trecho) {
     size_t n = 0;
     for (size_t p = texto.find(trecho); p != std::string::npos; p = texto.find(trecho, p + 1)) ++n;
     return n;
 }
 
 // The texts in the order given, each after the previous one.
-::testing::AssertionResult emOrdem(const std::string& texto, std::initializer_list<std::string> trechos)
-{
+::testing::AssertionResult emOrdem(const std::string& texto, std::initializer_list<std::string> trechos) {
     size_t p = 0;
     for (const std::string& t : trechos) {
         const size_t q = texto.find(t, p);
@@ -216,16 +201,14 @@ size_t contar(const std::string& texto, const std::string& trecho)
     return ::testing::AssertionSuccess();
 }
 
-TEST_F(DANFETest, PaginasIguaisAsDeReferencia)
-{
+TEST_F(DANFETest, PaginasIguaisAsDeReferencia) {
     const bool atualizar = std::getenv("RX457_UPDATE_GOLDEN") != nullptr;
     struct Caso {
         const char* arquivo;
         const char* nome;
         uint32_t opcoes;
-    } casos[] = {{kPR, "pr-prod", 0},         {kDF, "df-hom-troco", 0}, {kRS, "rs-contingencia", 0},
-                 {kSP, "sp-hoje", 0},         {kSP, "sp-hoje-padrao", kPadrao},
-                 {kMG, "mg-cpf-contingencia-padrao", kPadrao}};
+    } casos[] = {{kPR, "pr-prod", 0}, {kDF, "df-hom-troco", 0},         {kRS, "rs-contingencia", 0},
+                 {kSP, "sp-hoje", 0}, {kSP, "sp-hoje-padrao", kPadrao}, {kMG, "mg-cpf-contingencia-padrao", kPadrao}};
     for (const Caso& c : casos)
         for (int largura : {512, 344}) {
             const std::string nome = std::string("danfe-") + c.nome + (largura == 512 ? "-80mm" : "-56mm") + ".bmp";
@@ -244,8 +227,7 @@ TEST_F(DANFETest, PaginasIguaisAsDeReferencia)
         }
 }
 
-TEST_F(DANFETest, QRCodeDaPaginaEOTextoDaNota)
-{
+TEST_F(DANFETest, QRCodeDaPaginaEOTextoDaNota) {
     if (!rx457test::commandAvailable("zbarimg")) GTEST_SKIP() << "zbarimg is not installed";
     for (const char* arquivo : {kPR, kDF, kRS})
         for (int largura : {512, 344}) {
@@ -257,8 +239,7 @@ TEST_F(DANFETest, QRCodeDaPaginaEOTextoDaNota)
         }
 }
 
-TEST_F(DANFETest, FontesDoCorpo)
-{
+TEST_F(DANFETest, FontesDoCorpo) {
     // Body fonts 8..12 are the printer's fonts 0..4; a number without a font falls back to one that
     // exists, never to a zero width. The page must come out whole, symbol included.
     if (!rx457test::commandAvailable("zbarimg")) GTEST_SKIP() << "zbarimg is not installed";
@@ -274,8 +255,7 @@ TEST_F(DANFETest, FontesDoCorpo)
     }
 }
 
-TEST_F(DANFETest, QuebrasNasInformacoesComplementares)
-{
+TEST_F(DANFETest, QuebrasNasInformacoesComplementares) {
     const std::string xml = trocar(lerAmostra(kPR), "Valor aproximado de tributos R$ 15,72 (37.43%) - Fonte IBPT",
                                    "Linha um|Linha dois&lt;br/&gt;Linha tres&lt;br /&gt;Linha quatro");
     struct Caso {
@@ -299,8 +279,7 @@ TEST_F(DANFETest, QuebrasNasInformacoesComplementares)
     }
 }
 
-TEST_F(DANFETest, QRCodeMontadoQuandoANotaNaoTrazTexto)
-{
+TEST_F(DANFETest, QRCodeMontadoQuandoANotaNaoTrazTexto) {
     if (!rx457test::commandAvailable("zbarimg") || !rx457test::commandAvailable("sha1sum"))
         GTEST_SKIP() << "zbarimg or sha1sum is not installed";
     const std::string base = "http://www.dfeportal.fazenda.pr.gov.br/dfe-portal/rest/servico/consultaNFCe";
@@ -321,8 +300,7 @@ TEST_F(DANFETest, QRCodeMontadoQuandoANotaNaoTrazTexto)
     EXPECT_EQ(lerQRCodes(capturar(xml, 512)), base + "?" + parametros + "&cHashQRCode=" + resumo + "\n");
 }
 
-TEST_F(DANFETest, SimboloAoLadoDoTextoSoComColunasSuficientes)
-{
+TEST_F(DANFETest, SimboloAoLadoDoTextoSoComColunasSuficientes) {
     NotaFiscalEletronicaSaida nota;
     ASSERT_TRUE(nota.lerXML(lerAmostra(kPR)));
     const int lado = gerarSimboloQRCode(nota.qrCodeTexto, 180).largura;
@@ -339,8 +317,7 @@ TEST_F(DANFETest, SimboloAoLadoDoTextoSoComColunasSuficientes)
     }
 }
 
-TEST_F(DANFETest, ContingenciaEHomologacao)
-{
+TEST_F(DANFETest, ContingenciaEHomologacao) {
     // Single words: beside the symbol the column is narrow and longer texts are wrapped.
     const std::string contingencia = "CONTING\xCANCIA";
     const std::string homologacao = "HOMOLOGA\xC7\xC3O";
@@ -379,14 +356,13 @@ TEST_F(DANFETest, ContingenciaEHomologacao)
         }
     }
     const std::string rs = comandos(lerAmostra(kRS));
-    EXPECT_TRUE(emOrdem(rs, {"CNPJ", contingencia, "Qtde. total de itens", "Valor a Pagar R$", "FORMA PAGAMENTO",
-                             "Dinheiro", "Consulte pela Chave de Acesso em:", "www.sefaz.rs.gov.br/nfce/consulta",
-                             "4321 1105", homologacao, "NFC-e n\xBA:", "240", "S\xE9rie:", "11/11/2021",
-                             "18:56:55", contingencia}));
+    EXPECT_TRUE(
+        emOrdem(rs, {"CNPJ", contingencia, "Qtde. total de itens", "Valor a Pagar R$", "FORMA PAGAMENTO", "Dinheiro",
+                     "Consulte pela Chave de Acesso em:", "www.sefaz.rs.gov.br/nfce/consulta", "4321 1105", homologacao,
+                     "NFC-e n\xBA:", "240", "S\xE9rie:", "11/11/2021", "18:56:55", contingencia}));
 }
 
-TEST_F(DANFETest, ConsumidorSoQuandoPedido)
-{
+TEST_F(DANFETest, ConsumidorSoQuandoPedido) {
     ParametrosEmissaoDANFE e = emissaoPadrao();
     EXPECT_EQ(contar(comandos(lerAmostra(kDF), e), "CONSUMIDOR"), 0u);
     e.imprimirDadosConsumidor = 1;
@@ -394,8 +370,7 @@ TEST_F(DANFETest, ConsumidorSoQuandoPedido)
     EXPECT_TRUE(emOrdem(comandos(lerAmostra(kPR), e), {"CONSUMIDOR N\xC3O IDENTIFICADO", "NFC-e n\xBA:"}));
 }
 
-TEST_F(DANFETest, EnderecoDeConsulta)
-{
+TEST_F(DANFETest, EnderecoDeConsulta) {
     // Without URL_CONSULTA, the document's urlChave; with it, the configured one.
     EXPECT_EQ(contar(comandos(lerAmostra(kRS)), "www.sefaz.rs.gov.br/nfce/consulta"), 1u);
     EXPECT_EQ(contar(comandos(lerAmostra(kPR)), "Consulte pela Chave"), 0u);
@@ -407,8 +382,7 @@ TEST_F(DANFETest, EnderecoDeConsulta)
     EXPECT_EQ(contar(s, "www.sefaz.rs.gov.br/nfce/consulta"), 0u);
 }
 
-TEST_F(DANFETest, PagamentosETroco)
-{
+TEST_F(DANFETest, PagamentosETroco) {
     const std::string doisPagamentos = trocar(lerAmostra(kDF), "<tPag>01</tPag>\n\t  \t  \t<vPag>5.81</vPag>",
                                               "<tPag>03</tPag><vPag>3.00</vPag></pag><pag><tPag>01</tPag>"
                                               "<vPag>2.81</vPag>");
@@ -423,8 +397,13 @@ TEST_F(DANFETest, PagamentosETroco)
         {"troco do documento", lerAmostra(kDF), "", {"Dinheiro", "5,81", "Troco R$", "0,19"}, ""},
         // The received amount decides the change, which is added to the cash payment.
         {"valor recebido", lerAmostra(kDF), "10.00", {"Dinheiro", "10,00", "Troco R$", "4,19"}, "5,81"},
-        {"cartao e dinheiro", doisPagamentos, "7.00",
-         {"Cart\xE3o Cr\xE9" "dito", "3,00", "Dinheiro", "4,00", "Troco R$", "1,19"}, "2,81"},
+        {"cartao e dinheiro",
+         doisPagamentos,
+         "7.00",
+         {"Cart\xE3o Cr\xE9"
+          "dito",
+          "3,00", "Dinheiro", "4,00", "Troco R$", "1,19"},
+         "2,81"},
         // Received amount below the total: no change at all.
         {"recebido insuficiente", lerAmostra(kDF), "5.00", {"Dinheiro", "5,81"}, "Troco"},
         // No change anywhere.
@@ -444,8 +423,7 @@ TEST_F(DANFETest, PagamentosETroco)
     }
 }
 
-TEST_F(DANFETest, QuantidadeTotalDeItens)
-{
+TEST_F(DANFETest, QuantidadeTotalDeItens) {
     NotaFiscalEletronicaSaida nota;
     struct Item {
         const char* unidade;
@@ -463,8 +441,7 @@ TEST_F(DANFETest, QuantidadeTotalDeItens)
 }
 
 // Which blocks each layout prints, in order, and what it leaves out.
-TEST_F(DANFETest, LeiautePadraoEChavesDeConfiguracao)
-{
+TEST_F(DANFETest, LeiautePadraoEChavesDeConfiguracao) {
     struct Caso {
         const char* nome;
         const char* arquivo;
@@ -472,29 +449,69 @@ TEST_F(DANFETest, LeiautePadraoEChavesDeConfiguracao)
         std::initializer_list<std::string> emOrdem;
         std::initializer_list<std::string> ausentes;
     } casos[] = {
-        {"padrao", kSP, kPadrao,
-         {"CNPJ: ", "12.345.678/0001-95", "N\xE3o permite aproveitamento", "0,0125", "Qtde. total de itens", "85",
-          "Valor total R$", "130,76", "Desconto R$", "-0,98", "Acr\xE9scimos R$", "+5,50", "Valor a Pagar R$", "135,28",
-          "Pagamento Instant\xE2neo (PIX) - Din\xE2mico", "50,00", "Pagamento Instant\xE2neo (PIX) - Est\xE1tico",
-          "Boleto Banc\xE1rio", "Dep\xF3sito Banc\xE1rio", "Transfer\xEAncia banc\xE1ria, Carteira Digital",
-          "Programa de fidelidade, Cashback, Cr\xE9" "dito Virtual", "Cr\xE9" "dito em Loja",
-          "Pagamento Eletr\xF4nico n\xE3o Informado", "Vale-presente da loja", "15,28", "Troco R$", "0,00",
-          "Tributos Totais Incidentes (Lei Federal 12.741/2012) R$", "24,43", "Consulte pela Chave de Acesso em:",
-          "https://www.nfce.fazenda.sp.gov.br/consulta", "3525 1112", "Consulta via leitor de QR Code",
-          "CONSUMIDOR N\xC3O IDENTIFICADO", "Protocolo de autoriza\xE7\xE3o:", "135250001234567"},
+        {"padrao",
+         kSP,
+         kPadrao,
+         {"CNPJ: ",
+          "12.345.678/0001-95",
+          "N\xE3o permite aproveitamento",
+          "0,0125",
+          "Qtde. total de itens",
+          "85",
+          "Valor total R$",
+          "130,76",
+          "Desconto R$",
+          "-0,98",
+          "Acr\xE9scimos R$",
+          "+5,50",
+          "Valor a Pagar R$",
+          "135,28",
+          "Pagamento Instant\xE2neo (PIX) - Din\xE2mico",
+          "50,00",
+          "Pagamento Instant\xE2neo (PIX) - Est\xE1tico",
+          "Boleto Banc\xE1rio",
+          "Dep\xF3sito Banc\xE1rio",
+          "Transfer\xEAncia banc\xE1ria, Carteira Digital",
+          "Programa de fidelidade, Cashback, Cr\xE9"
+          "dito Virtual",
+          "Cr\xE9"
+          "dito em Loja",
+          "Pagamento Eletr\xF4nico n\xE3o Informado",
+          "Vale-presente da loja",
+          "15,28",
+          "Troco R$",
+          "0,00",
+          "Tributos Totais Incidentes (Lei Federal 12.741/2012) R$",
+          "24,43",
+          "Consulte pela Chave de Acesso em:",
+          "https://www.nfce.fazenda.sp.gov.br/consulta",
+          "3525 1112",
+          "Consulta via leitor de QR Code",
+          "CONSUMIDOR N\xC3O IDENTIFICADO",
+          "Protocolo de autoriza\xE7\xE3o:",
+          "135250001234567"},
          {"Desconto sobre item", "Acr\xE9scimo sobre item", "CONTING"}},
         // The same document in the usual layout: item adjustments, none of the manual's own lines.
-        {"sem o leiaute padrao", kSP, 0,
+        {"sem o leiaute padrao",
+         kSP,
+         0,
          {"10,00", "Desconto sobre item", "-0,98", "0,0125", "Acr\xE9scimo sobre item", "Valor a Pagar R$", "135,28",
           "Vale-presente da loja", "https://www.nfce.fazenda.sp.gov.br/consulta"},
          {"Valor total R$", "Tributos Totais", "Consulta via leitor", "CONSUMIDOR", "Troco"}},
-        {"emitente pessoa fisica, sem pagamento", kMG, kPadrao,
+        {"emitente pessoa fisica, sem pagamento",
+         kMG,
+         kPadrao,
          {"CPF: ", "987.654.321-00", "JOAO DA SILVA", "Desconto R$", "-15,00", "Valor a Pagar R$", "0,00",
           "Sem pagamento", "0,00", "Troco R$", "Consulte pela Chave de Acesso em:", "3125 1198",
           "CONSUMIDOR-CPF: ", "123.456.789-09"},
          {"CNPJ:", "Tributos Totais", "Protocolo"}},
-        {"sem a mensagem do ICMS", kPR, ParametrosImpressao::SEM_MENSAGEM_ICMS, {"DANFE NFC-e", "Caixa de Caneta BIC"},
-         {"aproveitamento", "de cr\xE9" "dito de ICMS"}},
+        {"sem a mensagem do ICMS",
+         kPR,
+         ParametrosImpressao::SEM_MENSAGEM_ICMS,
+         {"DANFE NFC-e", "Caixa de Caneta BIC"},
+         {"aproveitamento",
+          "de cr\xE9"
+          "dito de ICMS"}},
     };
     for (const Caso& c : casos) {
         SCOPED_TRACE(c.nome);
@@ -516,11 +533,12 @@ TEST_F(DANFETest, LeiautePadraoEChavesDeConfiguracao)
 
 // The manual's symbol is at least 25 mm a side in whole modules, measured on the page from its
 // finder patterns; a short text whose symbol today's 22 mm leave under 25 mm shows the difference.
-TEST_F(DANFETest, QRCodeDoLeiautePadraoComAoMenos25mm)
-{
-    const std::string curto = trocar(lerAmostra(kSP), lerAmostra(kSP).substr(lerAmostra(kSP).find("<qrCode>"),
-                                     lerAmostra(kSP).find("</qrCode>") - lerAmostra(kSP).find("<qrCode>")),
-                                     "<qrCode>https://nfce.exemplo/q?p=1");
+TEST_F(DANFETest, QRCodeDoLeiautePadraoComAoMenos25mm) {
+    const std::string curto =
+        trocar(lerAmostra(kSP),
+               lerAmostra(kSP).substr(lerAmostra(kSP).find("<qrCode>"),
+                                      lerAmostra(kSP).find("</qrCode>") - lerAmostra(kSP).find("<qrCode>")),
+               "<qrCode>https://nfce.exemplo/q?p=1");
     const int minimo = (180 * 250 + 253) / 254;  // 25 mm at 180 dpi, rounded up
     struct Caso {
         std::string xml;
@@ -544,8 +562,7 @@ TEST_F(DANFETest, QRCodeDoLeiautePadraoComAoMenos25mm)
         }
 }
 
-TEST_F(DANFETest, VerificacaoFalhaAntesDeImprimir)
-{
+TEST_F(DANFETest, VerificacaoFalhaAntesDeImprimir) {
     ParametrosImpressao p;
     p.opcoesLeiaute = ParametrosImpressao::VERIFICAR_CALCULOS;
     const std::string errado = trocar(lerAmostra(kPR), "<vNF>42.00</vNF>", "<vNF>43.00</vNF>");
@@ -554,8 +571,7 @@ TEST_F(DANFETest, VerificacaoFalhaAntesDeImprimir)
     EXPECT_NE(comandos(lerAmostra(kPR), emissaoPadrao(), {}, p).find("DANFE NFC-e"), std::string::npos);
 }
 
-TEST_F(DANFETest, SemCorteQuandoPedido)
-{
+TEST_F(DANFETest, SemCorteQuandoPedido) {
     // GS V with the partial cut (flags 9: short feed, partial cut).
     ParametrosImpressao p;
     const std::string comCorte = comandos(lerAmostra(kPR), emissaoPadrao(), {}, p);

@@ -14,15 +14,13 @@ using rx457test::TempDir;
 
 namespace {
 
-NotaFiscalEletronicaSaida lerAmostra(const std::string& nome)
-{
+NotaFiscalEletronicaSaida lerAmostra(const std::string& nome) {
     NotaFiscalEletronicaSaida nota;
     EXPECT_TRUE(nota.lerArquivoXML(std::string(FISCAL_SAMPLES_DIR) + "/" + nome)) << nome;
     return nota;
 }
 
-std::string sha1sum(const std::string& texto)
-{
+std::string sha1sum(const std::string& texto) {
     TempDir dir;
     rx457test::writeFile(dir.file("entrada"), texto);
     int codigo = -1;
@@ -33,8 +31,7 @@ std::string sha1sum(const std::string& texto)
 
 // What an authorised document of layout 3.10 printed, between "?" and the digest, is exactly what
 // the builder must produce from the same document (their token was 000001).
-TEST(EnderecoQRCode, ParametrosIguaisAosDasNotasAutorizadas)
-{
+TEST(EnderecoQRCode, ParametrosIguaisAosDasNotasAutorizadas) {
     for (const char* nome : {"nfce-nfeproc-310-prod-pr-1item-oldpag.xml", "nfce-nfeproc-310-hom-df-cnpj-troco.xml"}) {
         SCOPED_TRACE(nome);
         const NotaFiscalEletronicaSaida nota = lerAmostra(nome);
@@ -47,8 +44,7 @@ TEST(EnderecoQRCode, ParametrosIguaisAosDasNotasAutorizadas)
     }
 }
 
-TEST(EnderecoQRCode, ResumoIncluiCodigoDeSegurancaEConfereComSha1sum)
-{
+TEST(EnderecoQRCode, ResumoIncluiCodigoDeSegurancaEConfereComSha1sum) {
     if (!rx457test::commandAvailable("sha1sum")) GTEST_SKIP() << "sha1sum is not installed";
     NotaFiscalEletronicaSaida nota = lerAmostra("nfce-nfeproc-310-hom-df-cnpj-troco.xml");
     nota.qrCodeTexto.clear();
@@ -61,8 +57,7 @@ TEST(EnderecoQRCode, ResumoIncluiCodigoDeSegurancaEConfereComSha1sum)
     EXPECT_EQ(textoQRCode(nota, "000001", csc, "http://consulta.exemplo/qr"), endereco);
 }
 
-TEST(EnderecoQRCode, BaseEDocumentoDoConsumidor)
-{
+TEST(EnderecoQRCode, BaseEDocumentoDoConsumidor) {
     NotaFiscalEletronicaSaida nota;
     nota.chaveAcesso = "NFe53171022769530000131654000000000601171025449";
     nota.tipoAmbiente = 2;
@@ -96,25 +91,22 @@ TEST(EnderecoQRCode, BaseEDocumentoDoConsumidor)
 }
 
 // A bare NFe (no authorised envelope, no infNFeSupl) signs itself: the address carries its digest.
-TEST(EnderecoQRCode, NFeSemEnvelopeLevaODigestDaAssinatura)
-{
+TEST(EnderecoQRCode, NFeSemEnvelopeLevaODigestDaAssinatura) {
     const NotaFiscalEletronicaSaida nota = lerAmostra("nfce-bare-400-synth-mg-cpf-contingencia-sempag.xml");
     ASSERT_TRUE(nota.qrCodeTexto.empty());
-    EXPECT_NE(textoQRCode(nota, "000001", "123456", "").find("&digVal=" + textoHexadecimal("Zm9sbG93LXRoZS1kaWdlc3Q9") +
-                                                             "&cIdToken=000001"),
+    EXPECT_NE(textoQRCode(nota, "000001", "123456", "")
+                  .find("&digVal=" + textoHexadecimal("Zm9sbG93LXRoZS1kaWdlc3Q9") + "&cIdToken=000001"),
               std::string::npos);
 }
 
-TEST(EnderecoQRCode, TextoDaNotaTemPrecedencia)
-{
+TEST(EnderecoQRCode, TextoDaNotaTemPrecedencia) {
     const NotaFiscalEletronicaSaida nota = lerAmostra("nfce-bare-400-hom-rs-detpag-qrv2.xml");
     EXPECT_EQ(textoQRCode(nota, "000001", "123456", "http://outro"),
               "https://www.sefaz.rs.gov.br/NFCE/NFCE-COM.aspx?p=43211105730928000145650010000002401717268120|2|2|1|"
               "75FFAFF74CF8ABDD0153D4D18E27CE17DE14B83F");
 }
 
-TEST(EnderecoQRCode, LadoDoSimbolo)
-{
+TEST(EnderecoQRCode, LadoDoSimbolo) {
     // 22 mm at 180 dpi is 155 dots, raised to the module count's next multiple.
     EXPECT_EQ(ladoSimboloQRCode(180, 0), 155);
     EXPECT_EQ(ladoSimboloQRCode(180, 31), 155);
@@ -128,8 +120,7 @@ TEST(EnderecoQRCode, LadoDoSimbolo)
     EXPECT_TRUE(gerarSimboloQRCode("", 180).vazio());
 }
 
-TEST(EnderecoQRCode, SimboloLegivelPorLeitorIndependente)
-{
+TEST(EnderecoQRCode, SimboloLegivelPorLeitorIndependente) {
     if (!rx457test::commandAvailable("zbarimg")) GTEST_SKIP() << "zbarimg is not installed";
     const NotaFiscalEletronicaSaida nota = lerAmostra("nfce-nfeproc-310-prod-pr-1item-oldpag.xml");
     const Ordal::Printer::Raster s = gerarSimboloQRCode(nota.qrCodeTexto, 180);

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "PrinterEmulator.h"
 #include "AmostrasFiscais.h"
+#include "PrinterEmulator.h"
 #include "TestSupport.h"
 #include "config/TextosConsulta.h"
 #include "fiscalprint/ImpressaoCFe.h"
@@ -127,7 +127,7 @@ TEST_F(ImpressaoCFeTest, PaginasIguaisAsDeReferencia) {
     struct Caso {
         const char* arquivo;
         const char* nome;
-    } casos[] = {{kVenda6, "venda-v006"}, {kVenda7, "venda-v007"}, {kVenda8, "venda-v008"},
+    } casos[] = {{kVenda6, "venda-v006"},       {kVenda7, "venda-v007"},       {kVenda8, "venda-v008"},
                  {kCanc6, "cancelamento-v006"}, {kCanc7, "cancelamento-v007"}, {kVendaSP, "venda-sp-hoje"}};
     TempDir dir;
     for (const Caso& c : casos)
@@ -199,10 +199,11 @@ TEST_F(ImpressaoCFeTest, SimbolosLidosDaPagina) {
 
 TEST_F(ImpressaoCFeTest, BlocosDaVendaNaOrdem) {
     const std::string c = comandos(lerAmostra(kVenda8));
-    EXPECT_TRUE(emOrdem(c, {"COMERCIAL MODELO DA AMAZONIA LTDA", "CNPJ: 14.200.166/0001-66",
-                            "Extrato N\xBA: 000000", "CUPOM FISCAL ELETR\xD4NICO - SAT", "= TESTE =",
-                            "#|COD|DESC|QTD|UN|VL UN R$", "Produto com ST", "Total R$", "Dinheiro",
-                            "OBSERVA\xC7\xD5" "ES DO CONTRIBUINTE",
+    EXPECT_TRUE(emOrdem(c, {"COMERCIAL MODELO DA AMAZONIA LTDA", "CNPJ: 14.200.166/0001-66", "Extrato N\xBA: 000000",
+                            "CUPOM FISCAL ELETR\xD4NICO - SAT", "= TESTE =", "#|COD|DESC|QTD|UN|VL UN R$",
+                            "Produto com ST", "Total R$", "Dinheiro",
+                            "OBSERVA\xC7\xD5"
+                            "ES DO CONTRIBUINTE",
                             "SAT N\xBA: ", "900.023.870", "12/08/2021 15:45:40", "3521 0814 2001",
                             "Consulte o QR Code pelo aplicativo ", "\"De olho na nota\",",
                             "dispon\xEDvel na AppStore (Apple) e PlayStore (Android)"}));
@@ -225,7 +226,8 @@ TEST_F(ImpressaoCFeTest, ConteudoDoBlocoDependeDoDocumento) {
         uint32_t opcoes = 0;
     };
     const std::string base = lerAmostra(kVenda8);
-    const std::string identificado = trocar(base, "<dest></dest>", "<dest><CPF>12345678901</CPF><xNome>Fulano</xNome></dest>");
+    const std::string identificado =
+        trocar(base, "<dest></dest>", "<dest><CPF>12345678901</CPF><xNome>Fulano</xNome></dest>");
     const std::string producao = trocar(base, "<tpAmb>2</tpAmb>", "<tpAmb>1</tpAmb>");
     const Caso casos[] = {
         {"sem ajustes", base, {"Total R$"}, {"Total bruto de itens", "Desconto sobre subtotal"}},
@@ -241,14 +243,19 @@ TEST_F(ImpressaoCFeTest, ConteudoDoBlocoDependeDoDocumento) {
         {"desconto no subtotal",
          trocar(trocar(base, "<vCFe>3.40</vCFe>", "<vCFe>3.00</vCFe>"), "</ICMSTot>",
                 "</ICMSTot><DescAcrEntr><vDescSubtot>0.40</vDescSubtot></DescAcrEntr>"),
-         {"Total bruto de itens ", "Desconto sobre subtotal", "-0,40"}, {"Acr\xE9scimo sobre subtotal"}},
+         {"Total bruto de itens ", "Desconto sobre subtotal", "-0,40"},
+         {"Acr\xE9scimo sobre subtotal"}},
         // Items with vItem12741 and no vCFeLei12741: the footer adds the items up; all four items are
         // there despite the comments between them, and so is the PIX payment after a comment.
-        {"tributos so nos itens", lerAmostra(kVendaSP),
+        {"tributos so nos itens",
+         lerAmostra(kVendaSP),
          {"PAO DE FORMA", "(conforme Lei Fed. 12.741/2012) R$ 7,43", "Pagamento Instant\xE2neo (PIX) - Din\xE2mico"},
          {"R$ 0,00"}},
-        {"VALOR_TRIBUTOS desligado", lerAmostra(kVendaSP), {"(VL TR R$)*|VL ITEM R$", "(3,10)"},
-         {"Valor aproximado dos tributos"}, ParametrosImpressao::SEM_RODAPE_TRIBUTOS},
+        {"VALOR_TRIBUTOS desligado",
+         lerAmostra(kVendaSP),
+         {"(VL TR R$)*|VL ITEM R$", "(3,10)"},
+         {"Valor aproximado dos tributos"},
+         ParametrosImpressao::SEM_RODAPE_TRIBUTOS},
     };
     for (const Caso& c : casos) {
         SCOPED_TRACE(c.nome);
@@ -300,12 +307,11 @@ TEST_F(ImpressaoCFeTest, Observacoes) {
 
 TEST_F(ImpressaoCFeTest, CancelamentoNaOrdem) {
     const std::string c = comandos(lerAmostra(kCanc7));
-    EXPECT_TRUE(emOrdem(c, {"CUPOM FISCAL ELETR\xD4NICO - SAT CANCELAMENTO",
-                            "DADOS DO CUPOM FISCAL ELETR\xD4NICO CANCELADO", "TOTAL", "R$ 1,85",
-                            "18/08/2021 12:00:30", "3521 0814 2001 6600 0166 5990 0023 8290 0003 9106 6135",
-                            "DADOS DO CUPOM FISCAL ELETR\xD4NICO DE CANCELAMENTO", "18/08/2021 12:00:36",
-                            "3521 0814 2001 6600 0166 5990 0023 8290 0004 0885 5230",
-                            "Consulte o QR Code pelo aplicativo "}));
+    EXPECT_TRUE(
+        emOrdem(c, {"CUPOM FISCAL ELETR\xD4NICO - SAT CANCELAMENTO", "DADOS DO CUPOM FISCAL ELETR\xD4NICO CANCELADO",
+                    "TOTAL", "R$ 1,85", "18/08/2021 12:00:30", "3521 0814 2001 6600 0166 5990 0023 8290 0003 9106 6135",
+                    "DADOS DO CUPOM FISCAL ELETR\xD4NICO DE CANCELAMENTO", "18/08/2021 12:00:36",
+                    "3521 0814 2001 6600 0166 5990 0023 8290 0004 0885 5230", "Consulte o QR Code pelo aplicativo "}));
 }
 
 // A sale of more than 500 items is refused before anything of it reaches the printer.

@@ -88,8 +88,8 @@ TEST(ImpressaoDocumento, ImprimirCampo) {
         {"0x04 sem linha ocupada fica a esquerda", "", "12", 0x04, " ", "", "T[12]"},
         {"valor para linha propria com 0x08", "", "ABCDEFGH", 0x08, "", "Nome: ", "T[Nome:] LF T[ABCDEFGH]"},
         {"0x20 so move o que cabe sozinho", "", "ABCDEFGH", 0x20, "", "Nome: ", "T[Nome:] LF T[ABCDEFGH]"},
-        {"0x20 nao move o que nunca cabe", "", "ABCDEFGHIJKL", 0x20, "", "Nome: ",
-         "T[Nome:] LF T[ABCDEFGHIJ] LF T[KL]"},
+        {"0x20 nao move o que nunca cabe", "", "ABCDEFGHIJKL", 0x20, "",
+         "Nome: ", "T[Nome:] LF T[ABCDEFGHIJ] LF T[KL]"},
     };
     for (const Caso& c : casos) {
         SCOPED_TRACE(c.nome);
@@ -137,7 +137,8 @@ TEST(ImpressaoDocumento, Endereco) {
         Endereco endereco;
         const char* esperado;
     } casos[] = {
-        {"sem complemento nao dobra o separador", {"Rua A", "10", "", "Centro", "Manaus", "AM", "69075010"},
+        {"sem complemento nao dobra o separador",
+         {"Rua A", "10", "", "Centro", "Manaus", "AM", "69075010"},
          "T[Rua A] T[, 10] T[ - Centro] LF T[Manaus-AM] LF T[CEP:] T[ 69075-010] LF"},
         {"sem numero", {"Rua A", "", "Fundos", "", "Manaus", "", ""}, "T[Rua A] T[ - Fundos] T[-Manaus] LF"},
         {"sem rua nada", {"", "10", "", "Centro", "Manaus", "AM", "69075010"}, ""},
@@ -166,8 +167,7 @@ TEST(ImpressaoDocumento, ChaveDeAcesso) {
         b.layout.restaurarArea();
         b.registro.log.clear();
         b.layout.imprimirChaveAcesso(chave);
-        EXPECT_EQ(b.registro.texto(),
-                  "T[3521 0814 2001 6600 0166] LF T[5990 0023 8700 0004 8245 2078] LF");
+        EXPECT_EQ(b.registro.texto(), "T[3521 0814 2001 6600 0166] LF T[5990 0023 8700 0004 8245 2078] LF");
     }
     {
         Bancada b(10, 9);  // 9-dot font: 56 columns, the whole key on one line

@@ -4,8 +4,7 @@
 
 using namespace Ordal::DocumentoFiscal;
 
-TEST(FormatarNumero, Exemplos)
-{
+TEST(FormatarNumero, Exemplos) {
     struct Caso {
         const char* texto;
         int casas;
@@ -49,8 +48,7 @@ TEST(FormatarNumero, Exemplos)
     }
 }
 
-TEST(DadoFormatado, ClassesDeIdentificadores)
-{
+TEST(DadoFormatado, ClassesDeIdentificadores) {
     struct Caso {
         std::string obtido;
         const char* esperado;
@@ -79,8 +77,7 @@ TEST(DadoFormatado, ClassesDeIdentificadores)
     for (const auto& c : casos) EXPECT_EQ(c.obtido, c.esperado);
 }
 
-TEST(DadoFormatado, GuardaOTextoBrutoEServeComoBase)
-{
+TEST(DadoFormatado, GuardaOTextoBrutoEServeComoBase) {
     CPF cpf("12345678901");
     EXPECT_EQ(static_cast<const std::string&>(cpf), "12345678901");
     const DadoFormatado& d = cpf;

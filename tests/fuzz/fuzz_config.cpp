@@ -79,8 +79,8 @@ std::string aparar(std::string_view s) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* dados, size_t n) {
-    static const char* const chaves[][2] = {{"RX457", "CABECALHO"},      {"RX457", "TIMEOUT"},
-                                            {"RX457", "LARGURA_BOBINA"}, {"RX457", "ENTERAUTOMATICO"},
+    static const char* const chaves[][2] = {{"RX457", "CABECALHO"},          {"RX457", "TIMEOUT"},
+                                            {"RX457", "LARGURA_BOBINA"},     {"RX457", "ENTERAUTOMATICO"},
                                             {"BOBINA_56MM", "FONTE_PADRAO"}, {"SAT", "APLICATIVO_CONSULTA"}};
     const std::string_view entrada(reinterpret_cast<const char*>(dados), n);
     const size_t separador = entrada.rfind('\x01');
@@ -88,8 +88,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* dados, size_t n) {
     // A C string: the change takes the value up to its first NUL.
     const std::string valor(separador == std::string_view::npos ? std::string_view("valor")
                                                                 : entrada.substr(separador + 1));
-    const char* const* chave = chaves[(valor.empty() ? 0 : static_cast<unsigned char>(valor[0])) %
-                                      (sizeof chaves / sizeof chaves[0])];
+    const char* const* chave =
+        chaves[(valor.empty() ? 0 : static_cast<unsigned char>(valor[0])) % (sizeof chaves / sizeof chaves[0])];
 
     const std::string& caminho = caminhoArquivo();
     gravar(caminho, arquivo);

@@ -9,8 +9,7 @@
 #include "fiscal/Verificacao.h"
 #include "xml/XML.h"
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* dados, size_t tamanho)
-{
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* dados, size_t tamanho) {
     std::string texto(reinterpret_cast<const char*>(dados), tamanho);
     XML::Document doc;
     Ordal::CFe::CupomFiscalEletronico cfe;
@@ -23,8 +22,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* dados, size_t tamanho)
     Ordal::CFe::CupomFiscalEletronico relido;
     try {
         relido.lerXML(cfe.gerarXML());
-    } catch (const std::invalid_argument&) {
-    }
+    } catch (const std::invalid_argument&) {}
 
     Ordal::CFe::CupomCancelamento canc;
     canc.lerXML(texto);
@@ -35,8 +33,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* dados, size_t tamanho)
         nfce.lerXML(texto, &doc);
         Ordal::DocumentoFiscal::verificarDocumento(doc, nfce);
     } catch (const std::runtime_error&) {
-    } catch (const std::invalid_argument&) {
-    }
+    } catch (const std::invalid_argument&) {}
     (void)nfce.valorTroco();
     (void)nfce.somaBrutaComAcrescimos();
     return 0;

@@ -10,8 +10,7 @@ namespace {
 
 // The elements of a tree (names, attributes, texts) in document order; comments are left out
 // because their text is not meant to survive a round trip byte for byte.
-bool picture(const XML::_Node& root, std::string& out)
-{
+bool picture(const XML::_Node& root, std::string& out) {
     const XML::_Node* n = root.firstChild;
     int depth = 0;
     while (depth >= 0 && XML::exists(n)) {
@@ -22,7 +21,8 @@ bool picture(const XML::_Node& root, std::string& out)
             if (n->kind() == 2 && !name.empty() && (name[0] == '?' || name[0] == '!')) return false;
             if (name.find_first_of("/<>\"'=&") != std::string_view::npos) return false;
             out += std::to_string(depth) + ":" + std::to_string(n->kind()) + std::string(name) + "[";
-            for (const XML::_Node* a = &n->firstAttribute(); XML::exists(a); a = a->next) out += std::string(a->name()) + "=" + std::string(a->value()) + ";";
+            for (const XML::_Node* a = &n->firstAttribute(); XML::exists(a); a = a->next)
+                out += std::string(a->name()) + "=" + std::string(a->value()) + ";";
             out += "]" + std::string(n->value()) + "\n";
         }
         if (XML::exists(n->firstChild)) {
@@ -41,8 +41,7 @@ bool picture(const XML::_Node& root, std::string& out)
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
-{
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string_view text(reinterpret_cast<const char*>(data), size);
     XML::Document doc;
     XML::parse(doc, text);

@@ -9,20 +9,26 @@ namespace rx457test {
 
 struct BMPTeste {
     int32_t largura = 0;
-    int32_t altura = 0;          // negative: top-down
+    int32_t altura = 0;  // negative: top-down
     uint16_t bpp = 24;
     uint32_t compressao = 0;
     uint32_t tamanhoCabecalho = 40;
     uint16_t planos = 1;
-    std::vector<uint32_t> paleta;  // 0x00RRGGBB
+    std::vector<uint32_t> paleta;    // 0x00RRGGBB
     std::vector<uint32_t> mascaras;  // red, green, blue for compression 3
     // pixel(x, y) with y counted from the top: palette index or 0x00RRGGBB
     std::vector<uint32_t> pixels;
 
     std::string bytes() const {
         std::string s;
-        auto u16 = [&](uint32_t v) { s.push_back(char(v & 0xFF)); s.push_back(char((v >> 8) & 0xFF)); };
-        auto u32 = [&](uint32_t v) { u16(v & 0xFFFF); u16(v >> 16); };
+        auto u16 = [&](uint32_t v) {
+            s.push_back(char(v & 0xFF));
+            s.push_back(char((v >> 8) & 0xFF));
+        };
+        auto u32 = [&](uint32_t v) {
+            u16(v & 0xFFFF);
+            u16(v >> 16);
+        };
         const int32_t linhas = altura < 0 ? -altura : altura;
         const uint32_t porLinha = ((uint32_t(largura) * bpp + 31) / 32) * 4;
         const uint32_t extraMascaras = (compressao == 3 && tamanhoCabecalho == 40) ? 12 : 0;

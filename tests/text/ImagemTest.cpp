@@ -76,8 +76,7 @@ TEST_P(Profundidades, DecodesEveryPixelInPlace) {
     ASSERT_EQ(im.altura(), 2);
     EXPECT_EQ(im.bitsPorPixel(), c.bpp);
     for (int y = 0; y < 2; ++y)
-        for (int x = 0; x < 3; ++x)
-            EXPECT_EQ(rgb(im, x, y), esperado[size_t(y) * 3 + x]) << "x=" << x << " y=" << y;
+        for (int x = 0; x < 3; ++x) EXPECT_EQ(rgb(im, x, y), esperado[size_t(y) * 3 + x]) << "x=" << x << " y=" << y;
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -190,14 +189,18 @@ TEST(Imagem, ReadsFilesWrittenByImageMagick) {
         const char* opcoes;
         int bpp;
         bool comVermelho;
-    } formatos[] = {{"-type truecolor BMP3:", 24, true}, {"-type palette BMP3:", 4, true}, {"-type palette -define bmp:format=bmp3 -colors 200 -depth 8 BMP3:", 0, true},
-                    {"-type bilevel BMP3:", 1, false}, {"-type truecoloralpha BMP:", 32, true}};
+    } formatos[] = {{"-type truecolor BMP3:", 24, true},
+                    {"-type palette BMP3:", 4, true},
+                    {"-type palette -define bmp:format=bmp3 -colors 200 -depth 8 BMP3:", 0, true},
+                    {"-type bilevel BMP3:", 1, false},
+                    {"-type truecoloralpha BMP:", 32, true}};
     for (const Formato& f : formatos) {
         const std::string arquivo = dir.file("im.bmp");
         int codigo = -1;
-        rx457test::runCommand(std::string("convert -size 4x2 xc:white -fill black -draw 'point 1,0' -draw 'point 3,1' ") +
-                                  (f.comVermelho ? "-fill red -draw 'point 0,1' " : "") + f.opcoes + arquivo + " 2>&1",
-                              &codigo);
+        rx457test::runCommand(
+            std::string("convert -size 4x2 xc:white -fill black -draw 'point 1,0' -draw 'point 3,1' ") +
+                (f.comVermelho ? "-fill red -draw 'point 0,1' " : "") + f.opcoes + arquivo + " 2>&1",
+            &codigo);
         ASSERT_EQ(codigo, 0) << f.opcoes;
         Imagem im;
         ASSERT_TRUE(im.carregarBMP(arquivo.c_str())) << f.opcoes;
@@ -210,7 +213,9 @@ TEST(Imagem, ReadsFilesWrittenByImageMagick) {
             for (int x = 0; x < 4; ++x) {
                 const bool preto = (x == 1 && y == 0) || (x == 3 && y == 1);
                 const bool vermelho = f.comVermelho && x == 0 && y == 1;
-                EXPECT_EQ(rgb(im, x, y), preto ? 0u : vermelho ? 0xFF0000u : 0xFFFFFFu)
+                EXPECT_EQ(rgb(im, x, y), preto      ? 0u
+                                         : vermelho ? 0xFF0000u
+                                                    : 0xFFFFFFu)
                     << f.opcoes << " x=" << x << " y=" << y;
             }
     }

@@ -88,12 +88,10 @@ TEST_F(Marcacao, AlignmentEndsAnOpenLineButNeverMakesAnEmptyOne) {
 }
 
 TEST_F(Marcacao, ContentTagsPrintTheirSymbolNotTheirText) {
-    EXPECT_EQ(bytesDe("<ean8>1234567</ean8>"), esperado([](Driver& d) {
-                  d.imprimirCodigoBarras(3, reinterpret_cast<const uint8_t*>("1234567"), 7);
-              }));
-    EXPECT_EQ(bytesDe("<i2of5>1234</i2of5>"), esperado([](Driver& d) {
-                  d.imprimirCodigoBarras(5, reinterpret_cast<const uint8_t*>("1234"), 4);
-              }));
+    EXPECT_EQ(bytesDe("<ean8>1234567</ean8>"),
+              esperado([](Driver& d) { d.imprimirCodigoBarras(3, reinterpret_cast<const uint8_t*>("1234567"), 7); }));
+    EXPECT_EQ(bytesDe("<i2of5>1234</i2of5>"),
+              esperado([](Driver& d) { d.imprimirCodigoBarras(5, reinterpret_cast<const uint8_t*>("1234"), 4); }));
 }
 
 TEST_F(Marcacao, Code128TagTakesTextAndSendsSymbolValues) {
@@ -212,7 +210,8 @@ INSTANTIATE_TEST_SUITE_P(
                       "Erro tag '<largbarras>7</largbarras>': Valor acima do máximo (6)."},
         CasoValidacao{"below_minimum", "<sl>0</sl>", "Erro tag '<sl>0</sl>': Valor abaixo do mínimo (1)."},
         CasoValidacao{"empty", "<code39></code39>", "Erro tag: '<code39>': Conteúdo vazio."},
-        CasoValidacao{"maximum_length", "<code93>12345678901234567890123456789012345678901234567890123456789012345</code93>",
+        CasoValidacao{"maximum_length",
+                      "<code93>12345678901234567890123456789012345678901234567890123456789012345</code93>",
                       "Erro tag '<code93>12345678901234567890123456789012345678901234567890123456789012345</code93>': "
                       "Excede a extensão máxima suportada (64 bytes)."},
         CasoValidacao{"odd_digits", "<i2of5>123</i2of5>", "Erro tag '<i2of5>': Requer número par de dígitos."},

@@ -77,12 +77,11 @@ TEST(NomesDePorta, CodigoDaPorta) {
         const char* nome;
         int32_t codigo;
     } casos[] = {
-        {nullptr, 0},     {"", 0},           {"12", 0x0A0C},   {"3", 0x0A03},   {"tty5", 0x0905},
+        {nullptr, 0},     {"", 0},           {"12", 0x0A0C},      {"3", 0x0A03},   {"tty5", 0x0905},
         {"ttyUSB0", 0},   {"ttyS1", 0x0801}, {"ttyACM0", 0x0A00}, {"lp2", 0x0C02}, {"COM1", 0x0001},
-        {"usb4", 0x0B04}, {"ttyACM", 0},     {"xyz", 0},       {"lp300", 0},    {"999", 0},
+        {"usb4", 0x0B04}, {"ttyACM", 0},     {"xyz", 0},          {"lp300", 0},    {"999", 0},
     };
-    for (const auto& c : casos)
-        EXPECT_EQ(UART::codigoDaPorta(c.nome), c.codigo) << (c.nome ? c.nome : "(null)");
+    for (const auto& c : casos) EXPECT_EQ(UART::codigoDaPorta(c.nome), c.codigo) << (c.nome ? c.nome : "(null)");
 }
 
 TEST(NomesDePorta, NomeECaminhoDoCodigo) {
@@ -91,9 +90,15 @@ TEST(NomesDePorta, NomeECaminhoDoCodigo) {
         const char* nome;
         const char* caminho;
     } casos[] = {
-        {0x0C01, "lp1", "/dev/usb/lp1"}, {0x0A00, "ttyACM0", "/dev/ttyACM0"}, {0x0801, "ttyS1", "/dev/ttyS1"},
-        {0x0905, "tty5", "/dev/tty5"},   {0x0B13, "usb19", "/dev/usb19"},     {0x0003, "COM3", ""},
-        {0x0D00, "", ""},                {0, "", ""},                         {-5, "", ""},
+        {0x0C01, "lp1", "/dev/usb/lp1"},
+        {0x0A00, "ttyACM0", "/dev/ttyACM0"},
+        {0x0801, "ttyS1", "/dev/ttyS1"},
+        {0x0905, "tty5", "/dev/tty5"},
+        {0x0B13, "usb19", "/dev/usb19"},
+        {0x0003, "COM3", ""},
+        {0x0D00, "", ""},
+        {0, "", ""},
+        {-5, "", ""},
     };
     for (const auto& c : casos) {
         EXPECT_EQ(UART::nomeDaPorta(c.codigo), c.nome) << c.codigo;
@@ -375,12 +380,18 @@ TEST(Rede, EnderecosDeImpressoraDeRede) {
         const char* host;
         int porta;
     } casos[] = {
-        {"192.168.0.50", true, "192.168.0.50", 9100}, {"tcp://192.168.0.50:9101", true, "192.168.0.50", 9101},
-        {"impressora.loja:515", true, "impressora.loja", 515}, {"[fe80::1]:9100", true, "fe80::1", 9100},
-        {"[::1]", true, "::1", 9100},                       {"::1", true, "::1", 9100},
-        {"host:0", false, "", 0},                           {"host:70000", false, "", 0},
-        {"host:9a", false, "", 0},                          {"", false, "", 0},
-        {"[::1", false, "", 0},                             {"tcp://", false, "", 0},
+        {"192.168.0.50", true, "192.168.0.50", 9100},
+        {"tcp://192.168.0.50:9101", true, "192.168.0.50", 9101},
+        {"impressora.loja:515", true, "impressora.loja", 515},
+        {"[fe80::1]:9100", true, "fe80::1", 9100},
+        {"[::1]", true, "::1", 9100},
+        {"::1", true, "::1", 9100},
+        {"host:0", false, "", 0},
+        {"host:70000", false, "", 0},
+        {"host:9a", false, "", 0},
+        {"", false, "", 0},
+        {"[::1", false, "", 0},
+        {"tcp://", false, "", 0},
     };
     for (const auto& c : casos) {
         std::string host;

@@ -7,8 +7,7 @@ namespace xmltest {
 
 namespace {
 
-std::string attrs(const XML::_Node& n)
-{
+std::string attrs(const XML::_Node& n) {
     std::string out;
     for (const XML::_Node* a = &n.firstAttribute(); XML::exists(a); a = a->next) {
         out += out.empty() ? "[" : ",";
@@ -20,8 +19,7 @@ std::string attrs(const XML::_Node& n)
 
 }  // namespace
 
-std::string dump(const XML::_Node& n)
-{
+std::string dump(const XML::_Node& n) {
     std::string out;
     switch (n.kind()) {
     case 2: {
@@ -48,8 +46,7 @@ std::string dump(const XML::_Node& n)
     return out;
 }
 
-std::string dumpDocument(const XML::Document& doc)
-{
+std::string dumpDocument(const XML::Document& doc) {
     std::string out;
     for (const XML::_Node* c = doc.firstChild; XML::exists(c); c = c->next) {
         if (!out.empty()) out += " ";
@@ -58,16 +55,14 @@ std::string dumpDocument(const XML::Document& doc)
     return out;
 }
 
-std::string parseAndDump(std::string_view text, XML::Converter converter)
-{
+std::string parseAndDump(std::string_view text, XML::Converter converter) {
     XML::Document doc;
     XML::parse(doc, text, converter);
     return dumpDocument(doc);
 }
 
 // Both walks are iterative: they also run on trees thousands of levels deep.
-int countElements(const XML::_Node& root)
-{
+int countElements(const XML::_Node& root) {
     int count = 0;
     std::vector<const XML::_Node*> todo{&root};
     while (!todo.empty()) {
@@ -79,8 +74,7 @@ int countElements(const XML::_Node& root)
     return count;
 }
 
-int maxElementDepth(const XML::_Node& root)
-{
+int maxElementDepth(const XML::_Node& root) {
     int best = 0;
     std::vector<std::pair<const XML::_Node*, int>> todo{{&root, 0}};
     while (!todo.empty()) {

@@ -9,8 +9,7 @@
 
 namespace {
 
-TEST(XmlNull, IsHarmless)
-{
+TEST(XmlNull, IsHarmless) {
     XML::_Node& n = XML::nullNode();
     EXPECT_EQ(n.kind(), 0);
     EXPECT_EQ(n.name(), "");
@@ -29,8 +28,7 @@ TEST(XmlNull, IsHarmless)
     EXPECT_EQ(n.next, &n);
 }
 
-TEST(XmlFind, FirstMatchOnlyAndExactNames)
-{
+TEST(XmlFind, FirstMatchOnlyAndExactNames) {
     XML::Document doc;
     XML::parse(doc, "<?xml version=\"1.0\"?><!-- c --><r><a><x>1</x></a><a><b>2</b></a><B>3</B></r>");
     EXPECT_FALSE(XML::exists(doc.find("r/a/b")));  // no backtracking to the second a
@@ -46,9 +44,9 @@ TEST(XmlFind, FirstMatchOnlyAndExactNames)
     EXPECT_EQ(&doc.find("r/a/x").root(), &doc);
 }
 
-TEST(XmlSibling, RunOfEqualNames)
-{
-    XML::Document doc; XML::parse(doc, "<r><det>0</det><det>1</det><x/><det>3</det></r>");
+TEST(XmlSibling, RunOfEqualNames) {
+    XML::Document doc;
+    XML::parse(doc, "<r><det>0</det><det>1</det><x/><det>3</det></r>");
     XML::_Node& first = doc.find("r/det");
     EXPECT_EQ(&first.sibling(0), &first);
     EXPECT_EQ(first.sibling(1).value(), "1");
@@ -57,9 +55,9 @@ TEST(XmlSibling, RunOfEqualNames)
     EXPECT_FALSE(XML::exists(first.sibling(-1)));
 }
 
-TEST(XmlSibling, StaysCorrectWhenTheTreeChanges)
-{
-    XML::Document doc; XML::parse(doc, "<r><d>0</d><d>1</d><d>2</d><d>3</d></r>");
+TEST(XmlSibling, StaysCorrectWhenTheTreeChanges) {
+    XML::Document doc;
+    XML::parse(doc, "<r><d>0</d><d>1</d><d>2</d><d>3</d></r>");
     XML::_Node& first = doc.find("r/d");
     EXPECT_EQ(first.sibling(3).value(), "3");
     delete &first.sibling(2);
@@ -78,11 +76,11 @@ struct Target {
     char ch = '?';
 };
 
-TEST(XmlReads, ConvertValuesAndSkipMissingNodes)
-{
-    XML::Document doc; XML::parse(doc, 
-        "<r><t>abc</t><n> -42x</n><big>99999999999</big><d>0.07</d><cnpj>12.345.678/0001-90</cnpj>"
-        "<e></e><huge>123456789012345678901234567890</huge></r>");
+TEST(XmlReads, ConvertValuesAndSkipMissingNodes) {
+    XML::Document doc;
+    XML::parse(doc,
+               "<r><t>abc</t><n> -42x</n><big>99999999999</big><d>0.07</d><cnpj>12.345.678/0001-90</cnpj>"
+               "<e></e><huge>123456789012345678901234567890</huge></r>");
     XML::_Node& r = doc.find("r");
     Target t;
     r.find("t").readText(t.text).readChar(t.ch);
@@ -111,7 +109,12 @@ TEST(XmlReads, ConvertValuesAndSkipMissingNodes)
     EXPECT_EQ(t.i, 0);
 
     Target untouched;
-    r.find("missing").readText(untouched.text).readInt(untouched.i).readInt64(untouched.ll).readDigits(untouched.digits).readChar(untouched.ch);
+    r.find("missing")
+        .readText(untouched.text)
+        .readInt(untouched.i)
+        .readInt64(untouched.ll)
+        .readDigits(untouched.digits)
+        .readChar(untouched.ch);
     EXPECT_EQ(untouched.text, "keep");
     EXPECT_EQ(untouched.i, -7);
     EXPECT_EQ(untouched.ll, -7);
@@ -125,9 +128,9 @@ struct FakeAmount {
     void fromString(std::string_view s) { seen = std::string(s); }
 };
 
-TEST(XmlReads, DecimalUsesTheTargetsReader)
-{
-    XML::Document doc; XML::parse(doc, "<r><v>1.50</v></r>");
+TEST(XmlReads, DecimalUsesTheTargetsReader) {
+    XML::Document doc;
+    XML::parse(doc, "<r><v>1.50</v></r>");
     FakeAmount a, b, c;
     doc.find("r/v").readDecimal<2>(a).readDecimal(b);
     doc.find("r/x").readDecimal<2>(c);
@@ -136,8 +139,7 @@ TEST(XmlReads, DecimalUsesTheTargetsReader)
     EXPECT_EQ(c.seen, "unset");
 }
 
-TEST(XmlSerialize, NodesOnTheirOwn)
-{
+TEST(XmlSerialize, NodesOnTheirOwn) {
     struct Case {
         std::string out;
         std::string expected;
@@ -169,9 +171,9 @@ TEST(XmlSerialize, NodesOnTheirOwn)
     EXPECT_EQ(xmltest::dumpDocument(back), "r{qC'a]]>b'}");
 }
 
-TEST(XmlSerialize, TreeWithAndWithoutIndent)
-{
-    XML::Document doc; XML::parse(doc, "<?xml version=\"1.0\"?><r a=\"1\"><b>x</b><c><d/></c><!-- k --></r>");
+TEST(XmlSerialize, TreeWithAndWithoutIndent) {
+    XML::Document doc;
+    XML::parse(doc, "<?xml version=\"1.0\"?><r a=\"1\"><b>x</b><c><d/></c><!-- k --></r>");
     EXPECT_EQ(doc.toStringTree(false, nullptr),
               "<?xml version=\"1.0\"?><r a=\"1\"><b>x</b><c><d/></c><!--  k  --></r>");
     EXPECT_EQ(doc.toStringTree(true, nullptr),
@@ -187,8 +189,7 @@ TEST(XmlSerialize, TreeWithAndWithoutIndent)
     EXPECT_EQ(doc.find("r/b").toStringTree(false, nullptr), "<b>x</b><c><d/></c><!--  k  -->");
 }
 
-TEST(XmlBuild, DetachAndAppendAssembleATree)
-{
+TEST(XmlBuild, DetachAndAppendAssembleATree) {
     XML::Document doc;
     doc.appendDetached(XML::ProcessingInstruction("xml", XML::Attribute("version", "1.0")));
     doc.appendDetached(XML::Element("CFe")
@@ -210,15 +211,16 @@ TEST(XmlBuild, DetachAndAppendAssembleATree)
     EXPECT_EQ(&doc.find("CFe").lastChild(), heap);
 }
 
-TEST(XmlBuild, AppendRules)
-{
-    XML::Document doc; XML::parse(doc, "<r><a/></r>");
+TEST(XmlBuild, AppendRules) {
+    XML::Document doc;
+    XML::parse(doc, "<r><a/></r>");
     XML::_Node& r = doc.find("r");
     r.append(new XML::Attribute("k", "v"));  // goes to the attributes
     EXPECT_EQ(r.attribute("k").value(), "v");
     EXPECT_EQ(r.attribute("k").parent, &r);
 
-    XML::Document other; XML::parse(other, "<x/><y/>");
+    XML::Document other;
+    XML::parse(other, "<x/><y/>");
     r.append(&other);  // a document stands for its nodes
     EXPECT_EQ(xmltest::dumpDocument(doc), "r[k=v]{a,x,y}");
     EXPECT_FALSE(XML::exists(other.firstChild));
@@ -240,9 +242,9 @@ TEST(XmlBuild, AppendRules)
     EXPECT_EQ(xmltest::dumpDocument(doc), "r[k=v]{a{y},x}");
 }
 
-TEST(XmlBuild, DestructionUnlinks)
-{
-    XML::Document doc; XML::parse(doc, "<r><a/><b/><c/></r>");
+TEST(XmlBuild, DestructionUnlinks) {
+    XML::Document doc;
+    XML::parse(doc, "<r><a/><b/><c/></r>");
     XML::_Node& r = doc.find("r");
     delete &r.find("a");
     EXPECT_EQ(r.firstChild->name(), "b");
@@ -261,8 +263,7 @@ struct CountedElement : XML::Element {
     ~CountedElement() override { --alive; }
 };
 
-TEST(XmlOwnership, NodesMovedBetweenDocumentsOutliveTheirSource)
-{
+TEST(XmlOwnership, NodesMovedBetweenDocumentsOutliveTheirSource) {
     XML::Document target;
     XML::parse(target, "<r/>");
     {
@@ -286,8 +287,7 @@ TEST(XmlOwnership, NodesMovedBetweenDocumentsOutliveTheirSource)
     EXPECT_EQ(xmltest::dumpDocument(doc), "r{a{c'1'},b}");
 }
 
-TEST(XmlOwnership, DetachOfParsedNodesCopiesThem)
-{
+TEST(XmlOwnership, DetachOfParsedNodesCopiesThem) {
     XML::Document built;
     XML::_Node* copy;
     {
@@ -320,8 +320,7 @@ TEST(XmlOwnership, DetachOfParsedNodesCopiesThem)
     delete heapDoc;
 }
 
-TEST(XmlOwnership, ParsedDocumentDeletesTheNodesLinkedIntoIt)
-{
+TEST(XmlOwnership, ParsedDocumentDeletesTheNodesLinkedIntoIt) {
     {
         XML::Document doc;
         XML::parse(doc, "<r><a/></r>");
@@ -346,8 +345,7 @@ TEST(XmlOwnership, ParsedDocumentDeletesTheNodesLinkedIntoIt)
     EXPECT_EQ(xmltest::dumpDocument(doc), "q");
 }
 
-TEST(XmlBuild, DeepBuiltTreeNeedsNoRecursion)
-{
+TEST(XmlBuild, DeepBuiltTreeNeedsNoRecursion) {
     XML::Document doc;
     XML::_Node* cur = &doc;
     for (int i = 0; i < 300000; ++i) {

@@ -23,8 +23,7 @@ void PrintTo(const ParseCase& c, std::ostream* os) { *os << c.what; }
 
 class ParseRules : public ::testing::TestWithParam<ParseCase> {};
 
-TEST_P(ParseRules, BuildsExpectedTree)
-{
+TEST_P(ParseRules, BuildsExpectedTree) {
     const ParseCase& c = GetParam();
     XML::Document doc;
     XML::parse(doc, c.input);
@@ -38,7 +37,9 @@ const ParseCase parseCases[] = {
     {"all five entities", "<a>&apos;&quot;&lt;&gt;&amp;</a>", "a''\"<>&'"},
     {"entity not decoded twice", "<a>&amp;lt;</a>", "a'&lt;'"},
     {"unknown entities kept", "<a>&foo; & &amp &#; &#x; &#0; &#256;</a>", "a'&foo; & &amp &#; &#x; &#0; &#256;'"},
-    {"numeric references to Latin-1", "<a>Ven&#xE2;ncio &#231;&#X41;</a>", "a'Ven\xE2ncio \xE7" "A'"},
+    {"numeric references to Latin-1", "<a>Ven&#xE2;ncio &#231;&#X41;</a>",
+     "a'Ven\xE2ncio \xE7"
+     "A'"},
     {"reference beyond Latin-1 kept", "<a>&#x1F600;</a>", "a'&#x1F600;'"},
     {"ampersand at the very end", "<a>x&</a>", "a'x&'"},
     {"CDATA leaf", "<a><![CDATA[1 < 2]]></a>", "aC'1 < 2'"},
@@ -90,23 +91,20 @@ const ParseCase parseCases[] = {
 
 INSTANTIATE_TEST_SUITE_P(Xml, ParseRules, ::testing::ValuesIn(parseCases));
 
-TEST(XmlParse, ConvertsUtf8TextToLatin1)
-{
+TEST(XmlParse, ConvertsUtf8TextToLatin1) {
     EXPECT_EQ(parseAndDump("<a x=\"\xC3\xA9\">\xC3\xA7\xC3\xA3o</a>"), "a[x=\xE9]'\xE7\xE3o'");
     // Without a converter the bytes stay as they are.
     EXPECT_EQ(parseAndDump("<a>\xC3\xA7</a>", nullptr), "a'\xC3\xA7'");
 }
 
-TEST(XmlParse, ReplacesExistingChildren)
-{
+TEST(XmlParse, ReplacesExistingChildren) {
     XML::Document doc;
     XML::parse(doc, "<a/><b/>");
     XML::parse(doc, "<c/>");
     EXPECT_EQ(xmltest::dumpDocument(doc), "c");
 }
 
-TEST(XmlParse, DepthIsLimited)
-{
+TEST(XmlParse, DepthIsLimited) {
     auto nested = [](int depth) {
         std::string s;
         for (int i = 0; i < depth; ++i) s += "<e>";
@@ -141,8 +139,7 @@ TEST(XmlParse, DepthIsLimited)
 }
 
 // Inputs built to make a naive parser quadratic; each must parse in well under a second.
-TEST(XmlParse, HostileInputsStayLinear)
-{
+TEST(XmlParse, HostileInputsStayLinear) {
     const std::string deepOpen = [] {
         std::string s;
         for (int i = 0; i < XML::maxDepth; ++i) s += "<e>";
@@ -180,8 +177,7 @@ TEST(XmlParse, HostileInputsStayLinear)
     EXPECT_FALSE(XML::exists(doc.find("r").firstChild->sibling(200000)));
 }
 
-TEST(XmlParse, EmbeddedNulBytesAreText)
-{
+TEST(XmlParse, EmbeddedNulBytesAreText) {
     XML::Document doc;
     XML::parse(doc, std::string_view("<a>x\0y</a>", 11));
     EXPECT_EQ(doc.find("a").value(), std::string("x\0y", 3));
@@ -192,24 +188,22 @@ struct ConvCase {
     std::string out;
 };
 
-TEST(XmlConvert, Utf8ToLatin1)
-{
+TEST(XmlConvert, Utf8ToLatin1) {
     const ConvCase cases[] = {
         {"\xC3\xA7\xC3\xA3o", "\xE7\xE3o"},
         {"\xC2\xA0\xC2\xBA", "\xA0\xBA"},
-        {"\xC1\x81", "A"},                   // C1 lead bytes are folded too
-        {"\xC3", "\xC3"},                    // lead byte at the end
-        {"\xC3x", "\xC3x"},                  // lead byte without follower
-        {"\xC4\x80", "\xC4\x80"},            // outside Latin-1: left as it is
+        {"\xC1\x81", "A"},         // C1 lead bytes are folded too
+        {"\xC3", "\xC3"},          // lead byte at the end
+        {"\xC3x", "\xC3x"},        // lead byte without follower
+        {"\xC4\x80", "\xC4\x80"},  // outside Latin-1: left as it is
         {"\xF0\x9F\x98\x80", "\xF0\x9F\x98\x80"},
-        {"\xE9t\xE9", "\xE9t\xE9"},          // Latin-1 input survives
+        {"\xE9t\xE9", "\xE9t\xE9"},  // Latin-1 input survives
         {"plain", "plain"},
     };
     for (const auto& c : cases) EXPECT_EQ(XML::utf8ToLatin1(c.in), c.out) << c.in;
 }
 
-TEST(XmlConvert, Latin1ToUtf8RoundTrip)
-{
+TEST(XmlConvert, Latin1ToUtf8RoundTrip) {
     EXPECT_EQ(XML::latin1ToUtf8("\xE7\xE3o"), "\xC3\xA7\xC3\xA3o");
     EXPECT_EQ(XML::latin1ToUtf8("a\x80\xFF"), "a\xC2\x80\xC3\xBF");
     std::string all;
@@ -217,8 +211,7 @@ TEST(XmlConvert, Latin1ToUtf8RoundTrip)
     EXPECT_EQ(XML::utf8ToLatin1(XML::latin1ToUtf8(all)), all);
 }
 
-TEST(XmlConvert, EscapeText)
-{
+TEST(XmlConvert, EscapeText) {
     EXPECT_EQ(XML::escapeText("a&b<c>d\"e'f", false), "a&amp;b&lt;c&gt;d\"e'f");
     EXPECT_EQ(XML::escapeText("a&b<c>d\"e'f", true), "a&amp;b&lt;c&gt;d&quot;e'f");
     EXPECT_EQ(XML::decodeEntities(XML::escapeText("&<>\"'", false)), "&<>\"'");

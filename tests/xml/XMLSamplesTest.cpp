@@ -1,12 +1,12 @@
 // The parser on real CF-e SAT and NFC-e files, round trips, and replay of fuzzing finds.
-#include <filesystem>
 #include <cctype>
+#include <filesystem>
 #include <string>
 
 #include <gtest/gtest.h>
 
-#include "TreeDump.h"
 #include "TestSupport.h"
+#include "TreeDump.h"
 #include "xml/XML.h"
 
 namespace {
@@ -27,8 +27,7 @@ const char* const sampleFiles[] = {
 class Samples : public ::testing::TestWithParam<const char*> {};
 
 // Every start tag of the file became an element: nothing was cut off.
-TEST_P(Samples, ParsedCompletely)
-{
+TEST_P(Samples, ParsedCompletely) {
     const std::string path = samples + "/" + GetParam();
     const std::string text = rx457test::readFile(path);
     ASSERT_FALSE(text.empty()) << path;
@@ -48,8 +47,7 @@ TEST_P(Samples, ParsedCompletely)
 }
 
 // parse -> toStringTree -> parse gives the same tree, indented or not.
-TEST_P(Samples, RoundTrip)
-{
+TEST_P(Samples, RoundTrip) {
     XML::Document doc;
     ASSERT_TRUE(XML::loadFile(doc, samples + "/" + GetParam()));
     const std::string picture = xmltest::dumpDocument(doc);
@@ -62,13 +60,12 @@ TEST_P(Samples, RoundTrip)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Fiscal, Samples, ::testing::ValuesIn(sampleFiles),
-                         [](const auto& info) {
-                             std::string name = info.param;
-                             for (char& ch : name)
-                                 if (!std::isalnum(static_cast<unsigned char>(ch))) ch = '_';
-                             return name;
-                         });
+INSTANTIATE_TEST_SUITE_P(Fiscal, Samples, ::testing::ValuesIn(sampleFiles), [](const auto& info) {
+    std::string name = info.param;
+    for (char& ch : name)
+        if (!std::isalnum(static_cast<unsigned char>(ch))) ch = '_';
+    return name;
+});
 
 struct Seen {
     const char* file;
@@ -78,8 +75,7 @@ struct Seen {
 };
 
 // What a person sees in the files, as the fiscal readers will get it (Latin-1).
-TEST(FiscalSamples, TextsAsWritten)
-{
+TEST(FiscalSamples, TextsAsWritten) {
     const Seen cases[] = {
         {"cfe-cancel-hom-v006.xml", "CFeCanc/infCFe", "Id", "CFe35150908723218000186599000040190000378585470"},
         {"cfe-cancel-hom-v006.xml", "CFeCanc/infCFe", "chCanc", "CFe35150908723218000186599000040190000360539948"},
@@ -94,18 +90,22 @@ TEST(FiscalSamples, TextsAsWritten)
         {"cfe-sale-hom-1item-v008.xml", "CFe/infCFe/total/vCFe", nullptr, "3.40"},
         {"cfe-sale-hom-1item-v008.xml", "CFe/infCFe/infAdic/infCpl", nullptr,
          "www.smallsoft.com.br software para emissao de CF-e-SAT  Build  2022.0.0.2 "},
-        {"nfce-nfeproc-310-prod-pr-1item-oldpag.xml", "nfeProc/NFe/infNFe/emit/xNome", nullptr, "Lumer Inform\xE1tica LTDA"},
+        {"nfce-nfeproc-310-prod-pr-1item-oldpag.xml", "nfeProc/NFe/infNFe/emit/xNome", nullptr,
+         "Lumer Inform\xE1tica LTDA"},
         {"nfce-nfeproc-310-prod-pr-1item-oldpag.xml", "nfeProc/NFe/infNFe/emit/enderEmit/xMun", nullptr, "Assa\xED"},
         {"nfce-nfeproc-310-prod-pr-1item-oldpag.xml", "nfeProc/NFe/infNFe/total/ICMSTot/vNF", nullptr, "42.00"},
         {"nfce-nfeproc-310-prod-pr-1item-oldpag.xml", "nfeProc/protNFe/infProt/cStat", nullptr, "100"},
         {"nfce-nfeproc-310-prod-pr-1item-oldpag.xml", "xml", "encoding", "utf-8"},
         {"nfce-bare-400-hom-rs-detpag-qrv2.xml", "NFe/infNFe/emit/enderEmit/xMun", nullptr, "Ven\xE2ncio Aires"},
         {"nfce-bare-400-hom-rs-detpag-qrv2.xml", "NFe/infNFe/infAdic/infAdFisco", nullptr,
-         "DOCUMENTO EMITIDO POR ME OU EPP OPTANTE PELO SIMPLES NACIONAL. N\xC3O GERA DIREITO A CR\xC9" "DITO."},
+         "DOCUMENTO EMITIDO POR ME OU EPP OPTANTE PELO SIMPLES NACIONAL. N\xC3O GERA DIREITO A CR\xC9"
+         "DITO."},
         {"nfce-bare-400-hom-rs-detpag-qrv2.xml", "NFe", "xmlns", "http://www.portalfiscal.inf.br/nfe"},
-        {"nfce-bare-400-hom-rs-detpag-qrv2.xml", "NFe/infNFeSupl/urlChave", nullptr, "www.sefaz.rs.gov.br/nfce/consulta"},
+        {"nfce-bare-400-hom-rs-detpag-qrv2.xml", "NFe/infNFeSupl/urlChave", nullptr,
+         "www.sefaz.rs.gov.br/nfce/consulta"},
         {"nfce-nfeproc-310-hom-df-cnpj-troco.xml", "nfeProc/NFe/infNFe/total/ICMSTot/vNF", nullptr, "5.81"},
-        {"nfce-nfeproc-310-hom-df-cnpj-troco.xml", "nfeProc/protNFe/infProt/dhRecbto", nullptr, "2017-10-04T16:56:26-03:00"},
+        {"nfce-nfeproc-310-hom-df-cnpj-troco.xml", "nfeProc/protNFe/infProt/dhRecbto", nullptr,
+         "2017-10-04T16:56:26-03:00"},
     };
     for (const Seen& c : cases) {
         XML::Document doc;
@@ -116,14 +116,16 @@ TEST(FiscalSamples, TextsAsWritten)
     }
 }
 
-TEST(FiscalSamples, QrCodeInCdata)
-{
+TEST(FiscalSamples, QrCodeInCdata) {
     XML::Document doc;
     ASSERT_TRUE(XML::loadFile(doc, samples + "/nfce-nfeproc-310-hom-df-cnpj-troco.xml"));
     auto& qr = static_cast<XML::Element&>(doc.find("nfeProc/NFe/infNFeSupl/qrCode"));
     ASSERT_EQ(qr.kind(), 2);
     EXPECT_TRUE(qr.cdata);
-    EXPECT_TRUE(qr.value().starts_with("http://dec.fazenda.df.gov.br/ConsultarNFCe.aspx?chNFe=53171022769530000131654000000000601171025449&nVersao=100&tpAmb=2&cDest=25504949000150"));
+    EXPECT_TRUE(
+        qr.value().starts_with("http://dec.fazenda.df.gov.br/"
+                               "ConsultarNFCe.aspx?chNFe=53171022769530000131654000000000601171025449&nVersao=100&"
+                               "tpAmb=2&cDest=25504949000150"));
     EXPECT_EQ(qr.value().find("]]"), std::string::npos);
     EXPECT_EQ(qr.toString().substr(0, 17), "<qrCode><![CDATA[");
 
@@ -131,11 +133,13 @@ TEST(FiscalSamples, QrCodeInCdata)
     ASSERT_TRUE(XML::loadFile(plain, samples + "/nfce-bare-400-hom-rs-detpag-qrv2.xml"));
     auto& qr2 = static_cast<XML::Element&>(plain.find("NFe/infNFeSupl/qrCode"));
     EXPECT_FALSE(qr2.cdata);
-    EXPECT_EQ(qr2.value(), "https://www.sefaz.rs.gov.br/NFCE/NFCE-COM.aspx?p=43211105730928000145650010000002401717268120|2|2|1|75FFAFF74CF8ABDD0153D4D18E27CE17DE14B83F");
+    EXPECT_EQ(
+        qr2.value(),
+        "https://www.sefaz.rs.gov.br/NFCE/"
+        "NFCE-COM.aspx?p=43211105730928000145650010000002401717268120|2|2|1|75FFAFF74CF8ABDD0153D4D18E27CE17DE14B83F");
 }
 
-TEST(FiscalSamples, RepeatedItems)
-{
+TEST(FiscalSamples, RepeatedItems) {
     XML::Document doc;
     ASSERT_TRUE(XML::loadFile(doc, samples + "/nfce-nfeproc-310-hom-df-cnpj-troco.xml"));
     XML::_Node& det = doc.find("nfeProc/NFe/infNFe/det");
@@ -147,8 +151,7 @@ TEST(FiscalSamples, RepeatedItems)
     EXPECT_EQ(troco, 19);
 }
 
-TEST(FiscalSamples, InfCplKeepsLineBreaks)
-{
+TEST(FiscalSamples, InfCplKeepsLineBreaks) {
     XML::Document doc;
     ASSERT_TRUE(XML::loadFile(doc, samples + "/cfe-sale-hom-1item-infcpl-v006.xml"));
     const std::string_view t = doc.find("CFe/infCFe/infAdic/infCpl").value();
@@ -156,8 +159,7 @@ TEST(FiscalSamples, InfCplKeepsLineBreaks)
     EXPECT_TRUE(t.ends_with("\n")) << t;
 }
 
-TEST(XmlLoad, FileErrors)
-{
+TEST(XmlLoad, FileErrors) {
     rx457test::TempDir dir;
     XML::Document doc;
     XML::parse(doc, "<old/>");
@@ -170,8 +172,7 @@ TEST(XmlLoad, FileErrors)
 }
 
 // Inputs the fuzzer once found troublesome; each must parse, serialize and re-parse.
-TEST(XmlFuzzRegressions, Replay)
-{
+TEST(XmlFuzzRegressions, Replay) {
     namespace fs = std::filesystem;
     const fs::path dir = FUZZ_REGRESSIONS_DIR;
     if (!fs::exists(dir)) GTEST_SKIP() << "no regression folder";

@@ -37,8 +37,8 @@ inline void escreverLogo(const std::string& caminho) {
         for (int x = 0; x < w; ++x) {
             const double d = std::hypot(x - 45.0, y - 45.0);
             int v = 255;
-            if (d > 30 && d < 42) v = 0;                                 // ring
-            if (x > 33 && x < 57 && y > 20 && y < 70 && (y / 6) % 2) v = 0;  // receipt lines
+            if (d > 30 && d < 42) v = 0;                                        // ring
+            if (x > 33 && x < 57 && y > 20 && y < 70 && (y / 6) % 2) v = 0;     // receipt lines
             if (x >= 100 && y >= 15 && y < 75) v = ((x - 100) / 16) * 255 / 4;  // grey steps
             if (v > 255) v = 255;
             for (int c = 0; c < 3; ++c) b.push_back(uint8_t(v));
@@ -56,8 +56,8 @@ inline bool escreverPDF(const std::string& caminho) {
                          "/Helvetica-Bold findfont 22 scalefont setfont 20 50 moveto (Pagina PDF) show\n"
                          "/Helvetica findfont 11 scalefont setfont 20 25 moveto (convertida pelo Ghostscript) show\n"
                          "showpage\n";
-    const std::string comando = "gs -q -dNOPAUSE -dBATCH -dSAFER -sDEVICE=pdfwrite -sOutputFile=" + caminho + " " + ps +
-                                " >/dev/null 2>&1";
+    const std::string comando =
+        "gs -q -dNOPAUSE -dBATCH -dSAFER -sDEVICE=pdfwrite -sOutputFile=" + caminho + " " + ps + " >/dev/null 2>&1";
     return std::system(comando.c_str()) == 0;
 }
 
@@ -93,7 +93,8 @@ inline void imprimirRecibo(const BuscaExportacao& busca, bool relogio = true) {
     texto("<ce>CODE128<code128>Recibo-2026</code128></ce>", 0);
     texto("<ce>PDF417</ce>\n<pdf>Recibo de demonstracao: PDF417 com texto e numeros 1234567890</pdf>", 0);
     texto("<ce>QR Code</ce>\n<ce><qrcode>https://exemplo.com.br/recibo?id=2026</qrcode></ce>", 0);
-    qrTexto("https://exemplo.com.br/cardapio", "<b>Card\xE1pio digital</b>\nAponte a c\xE2mera\npara o c\xF3\x64igo\nao lado.");
+    qrTexto("https://exemplo.com.br/cardapio",
+            "<b>Card\xE1pio digital</b>\nAponte a c\xE2mera\npara o c\xF3\x64igo\nao lado.");
     texto("<tc>-</tc>", 0);
     if (escreverPDF("demo.pdf"))
         pdf("demo.pdf");

@@ -44,8 +44,9 @@ void salvarPagina(rx457emu::PrinterEmulator& emulador, const std::string& nome) 
     const std::vector<uint8_t> bmp = emulador.pageBMP();
     rx457preview::Imagem1Bit imagem;
     std::string erro;
-    const bool png = rx457preview::lerBMP1Bit(std::string(bmp.begin(), bmp.end()), imagem, erro) &&
-                     static_cast<bool>(std::ofstream(nome + ".png", std::ios::binary) << rx457preview::codificarPNG(imagem));
+    const bool png =
+        rx457preview::lerBMP1Bit(std::string(bmp.begin(), bmp.end()), imagem, erro) &&
+        static_cast<bool>(std::ofstream(nome + ".png", std::ios::binary) << rx457preview::codificarPNG(imagem));
     std::cout << "  " << nome << ".bmp" << (png ? " e " + nome + ".png" : "") << " (" << emulador.pageWidth() << " x "
               << emulador.pageHeight() << " pontos)\n";
     emulador.clearPage();
@@ -74,9 +75,9 @@ int main(int argc, char** argv) {
     rx457emu::PrinterEmulator emulador;
     rx457demo::escreverLogo("logo.bmp");
     std::ofstream("CONVERSOR.ini", std::ios::trunc) << "[RX457]\nPORTA = " << emulador.slavePath()
-                                                      << "\nLARGURA_BOBINA = 80\n"
-                                                         "[BOBINA_80MM]\nARQUIVO_IMAGEM_LOGOMARCA = logo.bmp\n"
-                                                         "[BOBINA_56MM]\nARQUIVO_IMAGEM_LOGOMARCA = logo.bmp\n";
+                                                    << "\nLARGURA_BOBINA = 80\n"
+                                                       "[BOBINA_80MM]\nARQUIVO_IMAGEM_LOGOMARCA = logo.bmp\n"
+                                                       "[BOBINA_56MM]\nARQUIVO_IMAGEM_LOGOMARCA = logo.bmp\n";
 
     biblioteca = ::dlopen(RX457_LIBRARY_PATH, RTLD_NOW | RTLD_LOCAL);
     if (!biblioteca) {

@@ -11,9 +11,9 @@
 
 namespace rx457emu {
 
-constexpr size_t kMaxPageRows = 2000000;           // about 280 m of paper at 180 dpi
+constexpr size_t kMaxPageRows = 2000000;  // about 280 m of paper at 180 dpi
 constexpr size_t kMaxPageBytes = 256u << 20;
-constexpr int kMaxRowDots = 16384;                 // wider raster rows are clipped
+constexpr int kMaxRowDots = 16384;  // wider raster rows are clipped
 constexpr size_t kMaxMacro = 2048;
 
 class EscPosSink {
@@ -26,7 +26,7 @@ public:
     virtual void drawerPulse(const std::string& what) = 0;
     virtual void event(const std::string& what) = 0;
     virtual void text(uint8_t c) = 0;
-    virtual void identify(uint8_t n) = 0;   // GS I n
+    virtual void identify(uint8_t n) = 0;  // GS I n
 };
 
 class EscPosStream {
@@ -43,13 +43,13 @@ private:
 
     void startCommand(uint8_t b);
     void header(uint8_t b);
-    void execute();                     // the header is complete
+    void execute();  // the header is complete
     void dataByte(uint8_t b);
     void endBlock();
     void emitRasterRow();
     void runMacro(int times);
     bool acting() const { return !recording_; }
-    size_t headerLength() const;        // 0 = more bytes needed to know
+    size_t headerLength() const;  // 0 = more bytes needed to know
 
     EscPosSink& sink_;
     State state_ = State::Plain;
@@ -57,18 +57,18 @@ private:
     size_t hdrLen_ = 0;
 
     Block block_ = Block::Skip;
-    uint64_t remaining_ = 0;            // data bytes still expected
-    size_t nulLimit_ = 0;               // UntilNul: bytes allowed before giving up
+    uint64_t remaining_ = 0;  // data bytes still expected
+    size_t nulLimit_ = 0;     // UntilNul: bytes allowed before giving up
 
     // Raster being received.
-    int rasterBytes_ = 0;               // bytes per row as sent
+    int rasterBytes_ = 0;  // bytes per row as sent
     bool doubleWidth_ = false, doubleHeight_ = false;
     std::vector<uint8_t> rowIn_;
     std::vector<uint8_t> rowOut_;
 
     // Printer settings that change what is decoded.
-    int marginDots_ = 0;                // GS L
-    int font_ = 0;                      // ESC M: 0 = 12 dots wide, 1 = 9 dots wide
+    int marginDots_ = 0;  // GS L
+    int font_ = 0;        // ESC M: 0 = 12 dots wide, 1 = 9 dots wide
 
     bool recording_ = false;
     bool replaying_ = false;

@@ -20,9 +20,9 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <spawn.h>
-#include <sys/socket.h>
 #include <sys/eventfd.h>
 #include <sys/ioctl.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
@@ -39,19 +39,17 @@ using Clock = std::chrono::steady_clock;
 
 constexpr size_t kMaxEvents = 100000;
 constexpr size_t kMaxText = 1u << 20;
-constexpr size_t kMaxQueuedReply = 64 * 1024;   // delayed replies held at most
+constexpr size_t kMaxQueuedReply = 64 * 1024;  // delayed replies held at most
 constexpr int kIdentCount = 6;
 const char kIdentChars[kIdentCount] = {'1', '2', '3', 'A', 'B', 'C'};
 
-int identIndex(char n)
-{
+int identIndex(char n) {
     for (int i = 0; i < kIdentCount; ++i)
         if (kIdentChars[i] == n) return i;
     return -1;
 }
 
-void makeRaw(int fd)
-{
+void makeRaw(int fd) {
     termios t{};
     if (tcgetattr(fd, &t) != 0) return;
     cfmakeraw(&t);
@@ -61,20 +59,17 @@ void makeRaw(int fd)
     tcsetattr(fd, TCSANOW, &t);
 }
 
-void closeFd(int& fd)
-{
+void closeFd(int& fd) {
     if (fd >= 0) ::close(fd);
     fd = -1;
 }
 
-void putLE16(std::vector<uint8_t>& v, size_t at, uint16_t x)
-{
+void putLE16(std::vector<uint8_t>& v, size_t at, uint16_t x) {
     v[at] = uint8_t(x);
     v[at + 1] = uint8_t(x >> 8);
 }
 
-void putLE32(std::vector<uint8_t>& v, size_t at, uint32_t x)
-{
+void putLE32(std::vector<uint8_t>& v, size_t at, uint32_t x) {
     for (int i = 0; i < 4; ++i) v[at + size_t(i)] = uint8_t(x >> (8 * i));
 }
 
@@ -83,11 +78,11 @@ void putLE32(std::vector<uint8_t>& v, size_t at, uint32_t x)
 struct PrinterEmulator::Impl : EscPosSink {
     // Descriptors; only the serving thread touches master while it runs.
     int master = -1;
-    int slaveHold = -1;   // keeps the tty alive across the host's close/reopen
+    int slaveHold = -1;  // keeps the tty alive across the host's close/reopen
     int stopFd = -1;
-    int wakeFd = -1;      // a control change (stall, rate, drop) for the serving thread
+    int wakeFd = -1;  // a control change (stall, rate, drop) for the serving thread
     std::string slavePath;
-    std::string alias;    // symbolic link that names the current pty (empty: none)
+    std::string alias;  // symbolic link that names the current pty (empty: none)
     std::thread thread;
 
     // TCP service on 127.0.0.1: one connection at a time.
@@ -96,11 +91,11 @@ struct PrinterEmulator::Impl : EscPosSink {
     int tcpPort = 0;
     int connections = 0;
     bool dropRequested = false;
-    int replyFd = -1;     // where replies go: the side that last sent bytes
+    int replyFd = -1;  // where replies go: the side that last sent bytes
 
     // Reading pace.
     bool stalled = false;
-    int rate = 0;         // bytes per second, 0 = as fast as they come
+    int rate = 0;  // bytes per second, 0 = as fast as they come
     double tokens = 0;
     Clock::time_point refill = Clock::now();
 
@@ -108,11 +103,10 @@ struct PrinterEmulator::Impl : EscPosSink {
     mutable std::condition_variable cv;
 
     // Configuration.
-    std::array<std::optional<std::string>, kIdentCount> ident{
-        std::string("RX"), std::string("T"), std::string("1.0"),
-        std::string("01.00"), std::string("ORDAL"), std::string("RX-457")};
-    std::array<std::optional<uint8_t>, 4> status{uint8_t(0x16), uint8_t(0x12), uint8_t(0x12),
-                                                 uint8_t(0x12)};
+    std::array<std::optional<std::string>, kIdentCount> ident{std::string("RX"),    std::string("T"),
+                                                              std::string("1.0"),   std::string("01.00"),
+                                                              std::string("ORDAL"), std::string("RX-457")};
+    std::array<std::optional<uint8_t>, 4> status{uint8_t(0x16), uint8_t(0x12), uint8_t(0x12), uint8_t(0x12)};
     bool silent = false;
     bool gone = false;
     int replyDelayMs = 0;
@@ -122,18 +116,18 @@ struct PrinterEmulator::Impl : EscPosSink {
     std::vector<uint8_t> rx;
     uint64_t rxTotal = 0;
     Clock::time_point lastByte = Clock::now();
-    uint8_t rt1 = 0, rt2 = 0;   // the two previous raw bytes, for DLE EOT n
+    uint8_t rt1 = 0, rt2 = 0;  // the two previous raw bytes, for DLE EOT n
     bool rtData1 = false, rtData2 = false;
     int rtCount = 0;
 
     // Page and events.
-    std::vector<std::vector<uint8_t>> rows;   // MSB = leftmost dot; shorter rows are white beyond
+    std::vector<std::vector<uint8_t>> rows;  // MSB = leftmost dot; shorter rows are white beyond
     int width = 0;
     int paperWidth = 0;
     size_t pageBytes = 0;
     int cutsFull = 0, cutsPartial = 0, drawer = 0;
     std::deque<std::string> eventLog;
-    std::vector<std::string> newEvents;   // handed to the callback after unlocking
+    std::vector<std::string> newEvents;  // handed to the callback after unlocking
     std::string textLog;
     std::function<void(const std::string&)> callback;
 
@@ -148,8 +142,7 @@ struct PrinterEmulator::Impl : EscPosSink {
     std::unique_ptr<EscPosStream> parser = std::make_unique<EscPosStream>(*this);
 
     // A printer that was switched off, or a new connection, starts with no command half-read.
-    void resetParser()
-    {
+    void resetParser() {
         parser = std::make_unique<EscPosStream>(*this);
         rtCount = 0;
         rt1 = rt2 = 0;
@@ -157,8 +150,7 @@ struct PrinterEmulator::Impl : EscPosSink {
     }
 
     // ---- EscPosSink (called with m held) ----
-    void rasterRow(const uint8_t* dots, int widthDots, int copies) override
-    {
+    void rasterRow(const uint8_t* dots, int widthDots, int copies) override {
         const size_t bytes = size_t(widthDots + 7) / 8;
         for (int c = 0; c < copies; ++c) {
             if (rows.size() >= kMaxPageRows || pageBytes + bytes > kMaxPageBytes) return;
@@ -167,39 +159,48 @@ struct PrinterEmulator::Impl : EscPosSink {
         }
         width = std::max(width, widthDots);
     }
-    void feedRows(int n) override
-    {
+    void feedRows(int n) override {
         for (int i = 0; i < n && rows.size() < kMaxPageRows; ++i) rows.emplace_back();
     }
-    void cut(bool full) override
-    {
-        if (full) ++cutsFull; else ++cutsPartial;
+    void cut(bool full) override {
+        if (full)
+            ++cutsFull;
+        else
+            ++cutsPartial;
         event(full ? "cut-full" : "cut-partial");
     }
-    void drawerPulse(const std::string& what) override
-    {
+    void drawerPulse(const std::string& what) override {
         ++drawer;
         event(what);
     }
-    void event(const std::string& e) override
-    {
+    void event(const std::string& e) override {
         eventLog.push_back(e);
         if (eventLog.size() > kMaxEvents) eventLog.pop_front();
         if (callback) newEvents.push_back(e);
     }
-    void text(uint8_t c) override
-    {
+    void text(uint8_t c) override {
         if (textLog.size() >= kMaxText) textLog.erase(0, kMaxText / 2);
         textLog.push_back(char(c));
     }
-    void identify(uint8_t n) override
-    {
+    void identify(uint8_t n) override {
         int i = -1;
         uint8_t code = 0x5F;
         switch (n) {
-        case 1: case '1': i = 0; code = 0x20; break;
-        case 2: case '2': i = 1; code = 0x02; break;
-        case 3: case '3': i = 2; code = 0x01; break;
+        case 1:
+        case '1':
+            i = 0;
+            code = 0x20;
+            break;
+        case 2:
+        case '2':
+            i = 1;
+            code = 0x02;
+            break;
+        case 3:
+        case '3':
+            i = 2;
+            code = 0x01;
+            break;
         case 'A': i = 3; break;
         case 'B': i = 4; break;
         case 'C': i = 5; break;
@@ -212,8 +213,7 @@ struct PrinterEmulator::Impl : EscPosSink {
         reply(std::move(r));
     }
 
-    void reply(std::vector<uint8_t> bytes)
-    {
+    void reply(std::vector<uint8_t> bytes) {
         if (silent || gone || bytes.empty()) return;
         if (outBytes + bytes.size() > kMaxQueuedReply) return;
         outBytes += bytes.size();
@@ -222,10 +222,8 @@ struct PrinterEmulator::Impl : EscPosSink {
 
     // DLE EOT n is answered the moment its last byte arrives, whatever is being collected;
     // inData tells whether the parser took this byte as part of a command's data block.
-    void realtime(uint8_t b, bool inData)
-    {
-        if (rtCount >= 2 && rt2 == 0x10 && rt1 == 0x04 && b >= 1 && b <= 4 &&
-            (realtimeInData || !rtData2)) {
+    void realtime(uint8_t b, bool inData) {
+        if (rtCount >= 2 && rt2 == 0x10 && rt1 == 0x04 && b >= 1 && b <= 4 && (realtimeInData || !rtData2)) {
             if (status[b - 1]) reply({*status[b - 1]});
         }
         rt2 = rt1;
@@ -235,8 +233,7 @@ struct PrinterEmulator::Impl : EscPosSink {
         if (rtCount < 2) ++rtCount;
     }
 
-    void consume(const uint8_t* data, size_t n)
-    {
+    void consume(const uint8_t* data, size_t n) {
         rx.insert(rx.end(), data, data + n);
         rxTotal += n;
         lastByte = Clock::now();
@@ -249,8 +246,7 @@ struct PrinterEmulator::Impl : EscPosSink {
 
     // ---- serving thread ----
     // Bytes that may be read now under the configured pace (0 = wait `waitMs` first).
-    size_t allowance(size_t most, int& waitMs)
-    {
+    size_t allowance(size_t most, int& waitMs) {
         waitMs = -1;
         if (stalled) return 0;
         if (rate <= 0) return most;
@@ -264,8 +260,7 @@ struct PrinterEmulator::Impl : EscPosSink {
     }
 
     // Reads what the pace allows from fd; false when the peer closed (TCP) or failed.
-    bool readFrom(int fd, std::vector<uint8_t>& buf, bool& gotData)
-    {
+    bool readFrom(int fd, std::vector<uint8_t>& buf, bool& gotData) {
         for (;;) {
             size_t most;
             {
@@ -286,12 +281,11 @@ struct PrinterEmulator::Impl : EscPosSink {
             }
             if (k < 0 && errno == EINTR) continue;
             if (k < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return true;
-            return fd != conn;   // a closed connection; a pty read error is ignored as before
+            return fd != conn;  // a closed connection; a pty read error is ignored as before
         }
     }
 
-    void closeConn()
-    {
+    void closeConn() {
         closeFd(conn);
         std::lock_guard<std::mutex> lk(m);
         if (replyFd >= 0 && replyFd != master) replyFd = -1;
@@ -300,8 +294,7 @@ struct PrinterEmulator::Impl : EscPosSink {
         outBytes = 0;
     }
 
-    void serve()
-    {
+    void serve() {
         std::vector<uint8_t> buf(4096);
         for (;;) {
             int timeout = -1;
@@ -312,10 +305,10 @@ struct PrinterEmulator::Impl : EscPosSink {
                 if (!out.empty()) {
                     auto when = out.front().due;
                     auto now = Clock::now();
-                    if (when <= now) wantOut = true;
+                    if (when <= now)
+                        wantOut = true;
                     else
-                        timeout = int(std::chrono::ceil<std::chrono::milliseconds>(when - now)
-                                          .count());
+                        timeout = int(std::chrono::ceil<std::chrono::milliseconds>(when - now).count());
                 }
                 int paceMs;
                 readable = allowance(buf.size(), paceMs) > 0;
@@ -377,8 +370,7 @@ struct PrinterEmulator::Impl : EscPosSink {
         }
     }
 
-    void deliverEvents()
-    {
+    void deliverEvents() {
         std::vector<std::string> evs;
         std::function<void(const std::string&)> cb;
         {
@@ -390,8 +382,7 @@ struct PrinterEmulator::Impl : EscPosSink {
             for (const auto& e : evs) cb(e);
     }
 
-    void writeDue()
-    {
+    void writeDue() {
         std::lock_guard<std::mutex> lk(m);
         auto now = Clock::now();
         const int fd = replyFd >= 0 ? replyFd : master;
@@ -412,7 +403,7 @@ struct PrinterEmulator::Impl : EscPosSink {
                     }
                     return;
                 }
-                out.clear();                   // the pty is broken: nobody will read these
+                out.clear();  // the pty is broken: nobody will read these
                 outBytes = 0;
                 return;
             }
@@ -422,39 +413,34 @@ struct PrinterEmulator::Impl : EscPosSink {
         }
     }
 
-    void wake()
-    {
+    void wake() {
         uint64_t one = 1;
         ssize_t k = ::write(stopFd, &one, sizeof one);
         (void)k;
     }
 
-    void poke()
-    {
+    void poke() {
         uint64_t one = 1;
         ssize_t k = ::write(wakeFd, &one, sizeof one);
         (void)k;
     }
 
-    void stopThread()
-    {
+    void stopThread() {
         if (thread.joinable()) {
             wake();
             thread.join();
             uint64_t n;
-            ssize_t k = ::read(stopFd, &n, sizeof n);   // ready for the next start
+            ssize_t k = ::read(stopFd, &n, sizeof n);  // ready for the next start
             (void)k;
         }
     }
 
-    void startThread()
-    {
+    void startThread() {
         if (!thread.joinable()) thread = std::thread([this] { serve(); });
     }
 
     // Opens a fresh pty pair; false (errno set) when none can be had.
-    bool openPty()
-    {
+    bool openPty() {
         master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
         if (master < 0) return false;
         char name[128];
@@ -479,8 +465,7 @@ struct PrinterEmulator::Impl : EscPosSink {
         return true;
     }
 
-    bool linkAlias()
-    {
+    bool linkAlias() {
         if (alias.empty()) return true;
         ::unlink(alias.c_str());
         return ::symlink(slavePath.c_str(), alias.c_str()) == 0;
@@ -488,8 +473,7 @@ struct PrinterEmulator::Impl : EscPosSink {
 
     int pageWidth() const { return rows.empty() ? width : std::max(width, paperWidth); }
 
-    std::vector<uint8_t> bmp() const
-    {
+    std::vector<uint8_t> bmp() const {
         std::vector<uint8_t> v;
         const int width = pageWidth();
         if (width <= 0 || rows.empty()) return v;
@@ -520,8 +504,7 @@ struct PrinterEmulator::Impl : EscPosSink {
     }
 };
 
-PrinterEmulator::PrinterEmulator() : impl_(std::make_unique<Impl>())
-{
+PrinterEmulator::PrinterEmulator() : impl_(std::make_unique<Impl>()) {
     Impl& d = *impl_;
     if (!d.openPty()) throw std::system_error(errno, std::generic_category(), "pty setup");
     d.stopFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
@@ -537,8 +520,7 @@ PrinterEmulator::PrinterEmulator() : impl_(std::make_unique<Impl>())
     d.startThread();
 }
 
-PrinterEmulator::~PrinterEmulator()
-{
+PrinterEmulator::~PrinterEmulator() {
     impl_->stopThread();
     if (!impl_->alias.empty()) ::unlink(impl_->alias.c_str());
     closeFd(impl_->conn);
@@ -551,23 +533,20 @@ PrinterEmulator::~PrinterEmulator()
 
 const std::string& PrinterEmulator::slavePath() const { return impl_->slavePath; }
 
-void PrinterEmulator::setIdentification(char n, std::optional<std::string> text)
-{
+void PrinterEmulator::setIdentification(char n, std::optional<std::string> text) {
     int i = identIndex(n);
     if (i < 0) return;
     std::lock_guard<std::mutex> lk(impl_->m);
     impl_->ident[size_t(i)] = std::move(text);
 }
 
-void PrinterEmulator::setStatus(int n, std::optional<uint8_t> value)
-{
+void PrinterEmulator::setStatus(int n, std::optional<uint8_t> value) {
     if (n < 1 || n > 4) return;
     std::lock_guard<std::mutex> lk(impl_->m);
     impl_->status[size_t(n - 1)] = value;
 }
 
-void PrinterEmulator::setSilent(bool silent)
-{
+void PrinterEmulator::setSilent(bool silent) {
     std::lock_guard<std::mutex> lk(impl_->m);
     impl_->silent = silent;
     if (silent) {
@@ -576,8 +555,7 @@ void PrinterEmulator::setSilent(bool silent)
     }
 }
 
-void PrinterEmulator::disappear()
-{
+void PrinterEmulator::disappear() {
     Impl& d = *impl_;
     if (d.master < 0) return;
     d.stopThread();
@@ -618,8 +596,7 @@ void PrinterEmulator::disappear()
     d.startThread();
 }
 
-bool PrinterEmulator::appear(const std::string& aliasPath)
-{
+bool PrinterEmulator::appear(const std::string& aliasPath) {
     Impl& d = *impl_;
     d.stopThread();
     closeFd(d.slaveHold);
@@ -639,8 +616,7 @@ bool PrinterEmulator::appear(const std::string& aliasPath)
     return ok;
 }
 
-bool PrinterEmulator::setAlias(const std::string& path)
-{
+bool PrinterEmulator::setAlias(const std::string& path) {
     if (!impl_->alias.empty() && impl_->alias != path) ::unlink(impl_->alias.c_str());
     impl_->alias = path;
     return impl_->linkAlias();
@@ -648,8 +624,7 @@ bool PrinterEmulator::setAlias(const std::string& path)
 
 const std::string& PrinterEmulator::alias() const { return impl_->alias; }
 
-void PrinterEmulator::setStalled(bool stalled)
-{
+void PrinterEmulator::setStalled(bool stalled) {
     {
         std::lock_guard<std::mutex> lk(impl_->m);
         impl_->stalled = stalled;
@@ -657,8 +632,7 @@ void PrinterEmulator::setStalled(bool stalled)
     impl_->poke();
 }
 
-void PrinterEmulator::setRate(int bytesPerSecond)
-{
+void PrinterEmulator::setRate(int bytesPerSecond) {
     {
         std::lock_guard<std::mutex> lk(impl_->m);
         impl_->rate = std::max(0, bytesPerSecond);
@@ -668,8 +642,7 @@ void PrinterEmulator::setRate(int bytesPerSecond)
     impl_->poke();
 }
 
-int PrinterEmulator::listenTcp(int port)
-{
+int PrinterEmulator::listenTcp(int port) {
     Impl& d = *impl_;
     if (d.listenFd >= 0) return d.tcpPort;
     int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
@@ -693,8 +666,7 @@ int PrinterEmulator::listenTcp(int port)
     return d.tcpPort;
 }
 
-void PrinterEmulator::dropConnection()
-{
+void PrinterEmulator::dropConnection() {
     {
         std::lock_guard<std::mutex> lk(impl_->m);
         impl_->dropRequested = true;
@@ -702,51 +674,43 @@ void PrinterEmulator::dropConnection()
     impl_->poke();
 }
 
-int PrinterEmulator::tcpConnections() const
-{
+int PrinterEmulator::tcpConnections() const {
     std::lock_guard<std::mutex> lk(impl_->m);
     return impl_->connections;
 }
 
-void PrinterEmulator::setReplyDelay(int ms)
-{
+void PrinterEmulator::setReplyDelay(int ms) {
     std::lock_guard<std::mutex> lk(impl_->m);
     impl_->replyDelayMs = std::max(0, ms);
 }
 
-void PrinterEmulator::setRealtimeInData(bool on)
-{
+void PrinterEmulator::setRealtimeInData(bool on) {
     std::lock_guard<std::mutex> lk(impl_->m);
     impl_->realtimeInData = on;
 }
 
-std::vector<uint8_t> PrinterEmulator::received() const
-{
+std::vector<uint8_t> PrinterEmulator::received() const {
     std::lock_guard<std::mutex> lk(impl_->m);
     return impl_->rx;
 }
 
-void PrinterEmulator::clearReceived()
-{
+void PrinterEmulator::clearReceived() {
     std::lock_guard<std::mutex> lk(impl_->m);
     impl_->rx.clear();
 }
 
-uint64_t PrinterEmulator::receivedTotal() const
-{
+uint64_t PrinterEmulator::receivedTotal() const {
     std::lock_guard<std::mutex> lk(impl_->m);
     return impl_->rxTotal;
 }
 
-bool PrinterEmulator::waitForReceived(size_t count, int timeoutMs) const
-{
+bool PrinterEmulator::waitForReceived(size_t count, int timeoutMs) const {
     std::unique_lock<std::mutex> lk(impl_->m);
     return impl_->cv.wait_for(lk, std::chrono::milliseconds(std::max(0, timeoutMs)),
                               [&] { return impl_->rx.size() >= count; });
 }
 
-bool PrinterEmulator::waitQuiet(int quietMs, int timeoutMs) const
-{
+bool PrinterEmulator::waitQuiet(int quietMs, int timeoutMs) const {
     const auto deadline = Clock::now() + std::chrono::milliseconds(std::max(0, timeoutMs));
     const auto quiet = std::chrono::milliseconds(std::max(0, quietMs));
     std::unique_lock<std::mutex> lk(impl_->m);
@@ -759,33 +723,27 @@ bool PrinterEmulator::waitQuiet(int quietMs, int timeoutMs) const
     }
 }
 
-int64_t PrinterEmulator::millisSinceLastByte() const
-{
+int64_t PrinterEmulator::millisSinceLastByte() const {
     std::lock_guard<std::mutex> lk(impl_->m);
-    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - impl_->lastByte)
-        .count();
+    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - impl_->lastByte).count();
 }
 
-int PrinterEmulator::pageWidth() const
-{
+int PrinterEmulator::pageWidth() const {
     std::lock_guard<std::mutex> lk(impl_->m);
     return impl_->pageWidth();
 }
 
-void PrinterEmulator::setPaperWidth(int dots)
-{
+void PrinterEmulator::setPaperWidth(int dots) {
     std::lock_guard<std::mutex> lk(impl_->m);
     impl_->paperWidth = std::clamp(dots, 0, kMaxRowDots);
 }
 
-int PrinterEmulator::pageHeight() const
-{
+int PrinterEmulator::pageHeight() const {
     std::lock_guard<std::mutex> lk(impl_->m);
     return int(impl_->rows.size());
 }
 
-bool PrinterEmulator::pixel(int x, int y) const
-{
+bool PrinterEmulator::pixel(int x, int y) const {
     std::lock_guard<std::mutex> lk(impl_->m);
     if (x < 0 || y < 0 || size_t(y) >= impl_->rows.size()) return false;
     const auto& row = impl_->rows[size_t(y)];
@@ -794,14 +752,12 @@ bool PrinterEmulator::pixel(int x, int y) const
     return (row[byte] >> (7 - x % 8)) & 1;
 }
 
-std::vector<uint8_t> PrinterEmulator::pageBMP() const
-{
+std::vector<uint8_t> PrinterEmulator::pageBMP() const {
     std::lock_guard<std::mutex> lk(impl_->m);
     return impl_->bmp();
 }
 
-bool PrinterEmulator::writePageBMP(const std::string& path) const
-{
+bool PrinterEmulator::writePageBMP(const std::string& path) const {
     std::vector<uint8_t> v = pageBMP();
     if (v.empty()) return false;
     std::ofstream f(path, std::ios::binary | std::ios::trunc);
@@ -811,8 +767,7 @@ bool PrinterEmulator::writePageBMP(const std::string& path) const
     return bool(f);
 }
 
-bool PrinterEmulator::writePagePNG(const std::string& path) const
-{
+bool PrinterEmulator::writePagePNG(const std::string& path) const {
     char tmp[] = "/tmp/rx457emu-XXXXXX.bmp";
     int fd = ::mkstemps(tmp, 4);
     if (fd < 0) return false;
@@ -831,8 +786,7 @@ bool PrinterEmulator::writePagePNG(const std::string& path) const
         posix_spawn_file_actions_destroy(&fa);
         if (ok) {
             int st = 0;
-            while (::waitpid(pid, &st, 0) < 0 && errno == EINTR) {
-            }
+            while (::waitpid(pid, &st, 0) < 0 && errno == EINTR) {}
             ok = WIFEXITED(st) && WEXITSTATUS(st) == 0;
         }
     }
@@ -840,53 +794,45 @@ bool PrinterEmulator::writePagePNG(const std::string& path) const
     return ok;
 }
 
-void PrinterEmulator::clearPage()
-{
+void PrinterEmulator::clearPage() {
     std::lock_guard<std::mutex> lk(impl_->m);
     impl_->rows.clear();
     impl_->width = 0;
     impl_->pageBytes = 0;
 }
 
-int PrinterEmulator::fullCuts() const
-{
+int PrinterEmulator::fullCuts() const {
     std::lock_guard<std::mutex> lk(impl_->m);
     return impl_->cutsFull;
 }
 
-int PrinterEmulator::partialCuts() const
-{
+int PrinterEmulator::partialCuts() const {
     std::lock_guard<std::mutex> lk(impl_->m);
     return impl_->cutsPartial;
 }
 
-int PrinterEmulator::drawerPulses() const
-{
+int PrinterEmulator::drawerPulses() const {
     std::lock_guard<std::mutex> lk(impl_->m);
     return impl_->drawer;
 }
 
-std::vector<std::string> PrinterEmulator::events() const
-{
+std::vector<std::string> PrinterEmulator::events() const {
     std::lock_guard<std::mutex> lk(impl_->m);
     return {impl_->eventLog.begin(), impl_->eventLog.end()};
 }
 
-void PrinterEmulator::clearEvents()
-{
+void PrinterEmulator::clearEvents() {
     std::lock_guard<std::mutex> lk(impl_->m);
     impl_->eventLog.clear();
     impl_->cutsFull = impl_->cutsPartial = impl_->drawer = 0;
 }
 
-std::string PrinterEmulator::text() const
-{
+std::string PrinterEmulator::text() const {
     std::lock_guard<std::mutex> lk(impl_->m);
     return impl_->textLog;
 }
 
-void PrinterEmulator::setEventCallback(std::function<void(const std::string&)> callback)
-{
+void PrinterEmulator::setEventCallback(std::function<void(const std::string&)> callback) {
     std::lock_guard<std::mutex> lk(impl_->m);
     impl_->callback = std::move(callback);
     impl_->newEvents.clear();

@@ -85,18 +85,18 @@ public:
 
     // The page: every GS v 0 raster received, stacked top to bottom (after a left margin set with
     // GS L), plus blank rows for ESC J and the feed of GS V 'A'/'B'.
-    int pageWidth() const;             // widest raster row seen, in dots (0 before any raster), at
-                                       // least the paper width once rows exist
+    int pageWidth() const;  // widest raster row seen, in dots (0 before any raster), at
+                            // least the paper width once rows exist
     // Width of the paper (dots, 0 = none): pages that leave its right side blank keep its width, so
     // that a stream whose images are trimmed to their ink gives the same BMP. Kept by clearPage().
     void setPaperWidth(int dots);
-    int pageHeight() const;            // rows
-    bool pixel(int x, int y) const;    // true = black; false outside the page
+    int pageHeight() const;          // rows
+    bool pixel(int x, int y) const;  // true = black; false outside the page
     // 1-bit BMP, top-down, 108-byte information header, 7086 pixels per metre, palette
     // DF DF DF 00 (paper) / 00 00 00 00 (dot): the layout of the library's capture.
     // false when the page is empty (no width or no rows) or the file cannot be written.
     bool writePageBMP(const std::string& path) const;
-    std::vector<uint8_t> pageBMP() const;   // the same bytes in memory (empty for an empty page)
+    std::vector<uint8_t> pageBMP() const;  // the same bytes in memory (empty for an empty page)
     // Through ImageMagick's `convert`; false when it is missing or fails.
     bool writePagePNG(const std::string& path) const;
     void clearPage();

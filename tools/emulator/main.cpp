@@ -21,8 +21,7 @@
 
 namespace {
 
-void usage(std::FILE* f)
-{
+void usage(std::FILE* f) {
     std::fputs(
         "usage: rx457-emulator [options]\n"
         "  --out FILE.bmp       write the printed page here at exit and on SIGUSR1\n"
@@ -51,8 +50,7 @@ void usage(std::FILE* f)
         f);
 }
 
-std::optional<int> parseInt(const std::string& s)
-{
+std::optional<int> parseInt(const std::string& s) {
     if (s.empty()) return std::nullopt;
     char* end = nullptr;
     errno = 0;
@@ -61,13 +59,9 @@ std::optional<int> parseInt(const std::string& s)
     return int(v);
 }
 
-bool validIdent(const std::string& n)
-{
-    return n.size() == 1 && std::strchr("123ABC", n[0]) != nullptr;
-}
+bool validIdent(const std::string& n) { return n.size() == 1 && std::strchr("123ABC", n[0]) != nullptr; }
 
-bool setStatus(rx457emu::PrinterEmulator& emu, const std::string& n, const std::string& value)
-{
+bool setStatus(rx457emu::PrinterEmulator& emu, const std::string& n, const std::string& value) {
     auto idx = parseInt(n);
     if (!idx || *idx < 1 || *idx > 4) return false;
     if (value == "none") {
@@ -80,34 +74,30 @@ bool setStatus(rx457emu::PrinterEmulator& emu, const std::string& n, const std::
     return true;
 }
 
-bool setIdent(rx457emu::PrinterEmulator& emu, const std::string& n, const std::string& text)
-{
+bool setIdent(rx457emu::PrinterEmulator& emu, const std::string& n, const std::string& text) {
     if (!validIdent(n)) return false;
-    if (text == "none") emu.setIdentification(n[0], std::nullopt);
-    else emu.setIdentification(n[0], text);
+    if (text == "none")
+        emu.setIdentification(n[0], std::nullopt);
+    else
+        emu.setIdentification(n[0], text);
     return true;
 }
 
-std::string pngPathFor(const std::string& bmp)
-{
-    if (bmp.size() > 4 && bmp.compare(bmp.size() - 4, 4, ".bmp") == 0)
-        return bmp.substr(0, bmp.size() - 4) + ".png";
+std::string pngPathFor(const std::string& bmp) {
+    if (bmp.size() > 4 && bmp.compare(bmp.size() - 4, 4, ".bmp") == 0) return bmp.substr(0, bmp.size() - 4) + ".png";
     return bmp + ".png";
 }
 
-bool savePage(const rx457emu::PrinterEmulator& emu, const std::string& path)
-{
+bool savePage(const rx457emu::PrinterEmulator& emu, const std::string& path) {
     if (emu.pageHeight() == 0 || emu.pageWidth() == 0) {
         std::fprintf(stderr, "rx457-emulator: nothing printed, %s not written\n", path.c_str());
         return false;
     }
     if (!emu.writePageBMP(path)) {
-        std::fprintf(stderr, "rx457-emulator: cannot write %s: %s\n", path.c_str(),
-                     std::strerror(errno));
+        std::fprintf(stderr, "rx457-emulator: cannot write %s: %s\n", path.c_str(), std::strerror(errno));
         return false;
     }
-    std::fprintf(stderr, "rx457-emulator: page %dx%d written to %s\n", emu.pageWidth(),
-                 emu.pageHeight(), path.c_str());
+    std::fprintf(stderr, "rx457-emulator: page %dx%d written to %s\n", emu.pageWidth(), emu.pageHeight(), path.c_str());
     std::string png = pngPathFor(path);
     if (emu.writePagePNG(png)) std::fprintf(stderr, "rx457-emulator: also %s\n", png.c_str());
     return true;
@@ -124,8 +114,7 @@ struct Options {
 };
 
 // One command of --stdin-control; false = quit.
-bool command(rx457emu::PrinterEmulator& emu, const Options& opt, const std::string& line)
-{
+bool command(rx457emu::PrinterEmulator& emu, const Options& opt, const std::string& line) {
     std::istringstream in(line);
     std::string verb, a, b;
     in >> verb >> a;
@@ -186,13 +175,14 @@ bool command(rx457emu::PrinterEmulator& emu, const Options& opt, const std::stri
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     Options opt;
     std::optional<std::string> model;
     bool silent = false;
     int delay = 0;
-    struct Pending { std::string n, v; };
+    struct Pending {
+        std::string n, v;
+    };
     std::vector<Pending> ids, statuses;
 
     for (int i = 1; i < argc; ++i) {
@@ -215,8 +205,10 @@ int main(int argc, char** argv)
             dst.push_back({v.substr(0, eq), v.substr(eq + 1)});
         };
         std::string v;
-        if (arg == "--out") value(opt.out);
-        else if (arg == "--link") value(opt.link);
+        if (arg == "--out")
+            value(opt.out);
+        else if (arg == "--link")
+            value(opt.link);
         else if (arg == "--tcp" || arg == "--rate") {
             value(v);
             auto n = parseInt(v);
@@ -225,13 +217,19 @@ int main(int argc, char** argv)
                 return 2;
             }
             (arg == "--tcp" ? opt.tcp : opt.rate) = *n;
-        }
-        else if (arg == "--model") { value(v); model = v; }
-        else if (arg == "--id") pair(ids);
-        else if (arg == "--status") pair(statuses);
-        else if (arg == "--silent") silent = true;
-        else if (arg == "--stdin-control") opt.stdinControl = true;
-        else if (arg == "--log") opt.log = true;
+        } else if (arg == "--model") {
+            value(v);
+            model = v;
+        } else if (arg == "--id")
+            pair(ids);
+        else if (arg == "--status")
+            pair(statuses);
+        else if (arg == "--silent")
+            silent = true;
+        else if (arg == "--stdin-control")
+            opt.stdinControl = true;
+        else if (arg == "--log")
+            opt.log = true;
         else if (arg == "--reply-delay" || arg == "--quiet-exit") {
             value(v);
             auto ms = parseInt(v);
@@ -348,7 +346,7 @@ int main(int argc, char** argv)
             ssize_t k = read(0, buf, sizeof buf);
             if (k <= 0) {
                 if (k < 0 && (errno == EINTR || errno == EAGAIN)) continue;
-                running = false;   // stdin closed: the controlling script is done
+                running = false;  // stdin closed: the controlling script is done
             } else {
                 pendingLine.append(buf, size_t(k));
                 size_t nl;

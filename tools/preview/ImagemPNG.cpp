@@ -60,7 +60,8 @@ bool lerBMP1Bit(const std::string& b, Imagem1Bit& imagem, std::string& erro) {
     const int64_t altura = deCimaParaBaixo ? -int64_t(alturaBruta) : alturaBruta;
     const size_t passo = (static_cast<size_t>(largura) + 31) / 32 * 4;
     const size_t paleta = 14 + static_cast<size_t>(tamanhoCabecalho);
-    if (paleta + 8 > b.size() || inicioPixels > b.size() || (b.size() - inicioPixels) / passo < static_cast<size_t>(altura)) {
+    if (paleta + 8 > b.size() || inicioPixels > b.size() ||
+        (b.size() - inicioPixels) / passo < static_cast<size_t>(altura)) {
         erro = "BMP truncado";
         return false;
     }
@@ -68,16 +69,19 @@ bool lerBMP1Bit(const std::string& b, Imagem1Bit& imagem, std::string& erro) {
     imagem.altura = static_cast<int>(altura);
     for (int i = 0; i < 2; ++i)
         for (int c = 0; c < 3; ++c)  // BMP palette entries are blue, green, red, reserved
-            imagem.paleta[i][c] = static_cast<uint8_t>(b[paleta + 4 * static_cast<size_t>(i) + 2 - static_cast<size_t>(c)]);
+            imagem.paleta[i][c] =
+                static_cast<uint8_t>(b[paleta + 4 * static_cast<size_t>(i) + 2 - static_cast<size_t>(c)]);
     const size_t n = imagem.bytesPorLinha();
     imagem.linhas.assign(n * static_cast<size_t>(altura), 0);
     for (int64_t y = 0; y < altura; ++y) {
         const int64_t origem = deCimaParaBaixo ? y : altura - 1 - y;
-        std::memcpy(imagem.linhas.data() + static_cast<size_t>(y) * n, b.data() + inicioPixels + static_cast<size_t>(origem) * passo, n);
+        std::memcpy(imagem.linhas.data() + static_cast<size_t>(y) * n,
+                    b.data() + inicioPixels + static_cast<size_t>(origem) * passo, n);
     }
     // Bits past the width are padding: keep them at the paper's index, so the PNG holds only the image.
     if (const int resto = largura % 8)
-        for (int64_t y = 0; y < altura; ++y) imagem.linhas[static_cast<size_t>(y) * n + n - 1] &= static_cast<uint8_t>(0xFF << (8 - resto));
+        for (int64_t y = 0; y < altura; ++y)
+            imagem.linhas[static_cast<size_t>(y) * n + n - 1] &= static_cast<uint8_t>(0xFF << (8 - resto));
     return true;
 }
 

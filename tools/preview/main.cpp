@@ -161,8 +161,9 @@ std::string ultimoErro() {
 void alterar(const char* secao, const char* chave, const std::string& valor) {
     const int r = exportacao<decltype(VEX_AlterarParametroConfiguracaoVEX)>("VEX_AlterarParametroConfiguracaoVEX")(
         secao, chave, valor.c_str());
-    if (r != 0) falhar(std::string("configuração ") + secao + "/" + chave + " = '" + valor + "' recusada (código " +
-                       std::to_string(r) + ")");
+    if (r != 0)
+        falhar(std::string("configuração ") + secao + "/" + chave + " = '" + valor + "' recusada (código " +
+               std::to_string(r) + ")");
 }
 
 std::string lerParametro(const char* secao, const char* chave) {
@@ -241,8 +242,8 @@ int main(int argc, char** argv) {
 
     std::string conteudo;
     if (!lerArquivo(entrada, conteudo)) falhar("não foi possível ler " + entrada);
-    const Tipo tipo = tipoForcado == "fiscal" ? Tipo::Fiscal
-                      : tipoForcado == "text" ? Tipo::Texto
+    const Tipo tipo = tipoForcado == "fiscal"  ? Tipo::Fiscal
+                      : tipoForcado == "text"  ? Tipo::Texto
                       : tipoForcado == "bytes" ? Tipo::Bytes
                                                : reconhecer(conteudo);
     std::string textoConfig;
@@ -267,7 +268,8 @@ int main(int argc, char** argv) {
     if (!::mkdtemp(molde.data())) falhar(std::string("pasta temporária: ") + std::strerror(errno));
     pastaTemporaria = molde;
     std::atexit(removerPastaTemporaria);
-    if (!gravarArquivo(pastaTemporaria + "/CONVERSOR.ini", textoConfig)) falhar("não foi possível escrever a configuração");
+    if (!gravarArquivo(pastaTemporaria + "/CONVERSOR.ini", textoConfig))
+        falhar("não foi possível escrever a configuração");
     // The library reads "CONVERSOR.ini" from the working directory when it is loaded, and again before
     // every fiscal document.
     if (::chdir(pastaTemporaria.c_str()) != 0) falhar(std::string("pasta temporária: ") + std::strerror(errno));
@@ -284,7 +286,8 @@ int main(int argc, char** argv) {
         if (!logo.empty() && logo[0] != '/') alterar(secao, "ARQUIVO_IMAGEM_LOGOMARCA", absoluto(logo, pastaConfig));
     }
     const std::string logoAntigo = lerParametro("RX457", "PATH_LOGO_XML");
-    if (!logoAntigo.empty() && logoAntigo[0] != '/') alterar("RX457", "PATH_LOGO_XML", absoluto(logoAntigo, pastaConfig));
+    if (!logoAntigo.empty() && logoAntigo[0] != '/')
+        alterar("RX457", "PATH_LOGO_XML", absoluto(logoAntigo, pastaConfig));
 
     // The first use of the printer reports, once, that the port cannot be opened: expected here.
     std::fflush(stderr);
@@ -308,7 +311,8 @@ int main(int argc, char** argv) {
                            : imprimir(conteudo.c_str(), nullptr, 0, opcoes, 0);
         if (r != 0) {
             const std::string erro = ultimoErro();
-            falhar("documento fiscal não impresso (código " + std::to_string(r) + (erro.empty() ? "" : ": " + erro) + ")");
+            falhar("documento fiscal não impresso (código " + std::to_string(r) + (erro.empty() ? "" : ": " + erro) +
+                   ")");
         }
     } else if (tipo == Tipo::Texto) {
         if (converterUTF8)

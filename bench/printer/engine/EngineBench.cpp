@@ -38,8 +38,14 @@ std::string linhaTexto(int colunas, int semente) {
 }
 
 std::string imagemRaster(int xBytes, int linhas) {
-    std::string s{'\x1D', 'v', '0', '\0', static_cast<char>(xBytes & 0xFF), static_cast<char>(xBytes >> 8),
-                  static_cast<char>(linhas & 0xFF), static_cast<char>(linhas >> 8)};
+    std::string s{'\x1D',
+                  'v',
+                  '0',
+                  '\0',
+                  static_cast<char>(xBytes & 0xFF),
+                  static_cast<char>(xBytes >> 8),
+                  static_cast<char>(linhas & 0xFF),
+                  static_cast<char>(linhas >> 8)};
     for (int y = 0; y < linhas; ++y)
         for (int x = 0; x < xBytes; ++x) s += static_cast<char>(((x + y / 8) & 1) ? 0xF0 : 0x0F);
     return s;
@@ -58,7 +64,8 @@ void BM_LinhaTextoFonte0(benchmark::State& state) {
     int i = 0;
     for (auto _ : state) alimentar(motor, linhas[i++ & 15]);
     motor.aguardarFimImpressao(20000);
-    state.counters["linhas/s"] = benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+    state.counters["linhas/s"] =
+        benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_LinhaTextoFonte0)->Arg(56)->Arg(64)->UseRealTime();
 
@@ -69,13 +76,24 @@ void BM_Cupom80mm(benchmark::State& state) {
     Engine motor(destino);
     motor.atrasoInicial = 0;
     std::string cupom = "\x1B@";
-    cupom += "\x1B" "a1" + linhaTexto(30, 3) + "\x1B" "a0";
+    cupom +=
+        "\x1B"
+        "a1" +
+        linhaTexto(30, 3) +
+        "\x1B"
+        "a0";
     for (int i = 1; i < 60; ++i) cupom += linhaTexto(48 + i % 8, i);
-    cupom += "\x1B" "a1" + imagemRaster(32, 256) + "\x1B" "a0";
+    cupom +=
+        "\x1B"
+        "a1" +
+        imagemRaster(32, 256) +
+        "\x1B"
+        "a0";
     cupom += "\x1BJ\x32";
     for (auto _ : state) alimentar(motor, cupom);
     motor.aguardarFimImpressao(20000);
-    state.counters["cupons/s"] = benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+    state.counters["cupons/s"] =
+        benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_Cupom80mm)->UseRealTime();
 

@@ -19,11 +19,21 @@ using namespace Ordal::Symbols;
 const std::vector<std::string>& entradas() {
     static const std::vector<std::string> v = [] {
         std::mt19937 rng(417);
-        const std::vector<std::string> pedacos = {
-            "CUPOM FISCAL ", "Item ", "Cafe expresso ", "2 UN x 4,50 ", "Total R$ ", "\n",
-            "35230112345678000190590001234560012345678901", " CNPJ 12.345.678/0001-90 ",
-            "a\xe7\xfa" "car ", "https://www.fazenda.sp.gov.br/nfce/qrcode?p=", "|", "; ",
-            "\x01\x02\x03\xfe\xff", "(obrigado!) "};
+        const std::vector<std::string> pedacos = {"CUPOM FISCAL ",
+                                                  "Item ",
+                                                  "Cafe expresso ",
+                                                  "2 UN x 4,50 ",
+                                                  "Total R$ ",
+                                                  "\n",
+                                                  "35230112345678000190590001234560012345678901",
+                                                  " CNPJ 12.345.678/0001-90 ",
+                                                  "a\xe7\xfa"
+                                                  "car ",
+                                                  "https://www.fazenda.sp.gov.br/nfce/qrcode?p=",
+                                                  "|",
+                                                  "; ",
+                                                  "\x01\x02\x03\xfe\xff",
+                                                  "(obrigado!) "};
         std::vector<std::string> r;
         for (int i = 0; i < 1000; ++i) {
             const size_t tamanho = 100 + i * 900 / 999;
@@ -63,8 +73,8 @@ void BM_PDF417_Zint(benchmark::State& state) {
             zint_symbol* z = ZBarcode_Create();
             z->symbology = BARCODE_PDF417;
             z->input_mode = DATA_MODE;
-            const int r = ZBarcode_Encode(z, reinterpret_cast<const unsigned char*>(s.data()),
-                                          static_cast<int>(s.size()));
+            const int r =
+                ZBarcode_Encode(z, reinterpret_cast<const unsigned char*>(s.data()), static_cast<int>(s.size()));
             if (r >= ZINT_ERROR) state.SkipWithError(z->errtxt);
             benchmark::DoNotOptimize(z->encoded_data);
             ZBarcode_Delete(z);

@@ -51,10 +51,8 @@ const ConversaoPaginaCodigo* conversoesPaginaCodigo(int* quantidade);
 
 // Glyph index (0..383) for a byte printed with a conversion table; a null table means no code page
 // is selected, so the byte is taken as Latin-1 (glyph = byte).
-inline int glifoDoByte(uint8_t byte, const ConversaoPaginaCodigo* conversao)
-{
-    if (byte < 0x80 || conversao == nullptr || conversao->tabela == nullptr)
-        return byte;
+inline int glifoDoByte(uint8_t byte, const ConversaoPaginaCodigo* conversao) {
+    if (byte < 0x80 || conversao == nullptr || conversao->tabela == nullptr) return byte;
     return 128 + conversao->tabela[byte - 0x80];
 }
 

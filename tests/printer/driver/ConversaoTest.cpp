@@ -3,8 +3,8 @@
 #include "Gravadores.h"
 
 using Ordal::Printer::Bitmap;
-using Ordal::Printer::Raster;
 using Ordal::Printer::converterParaImpressora;
+using Ordal::Printer::Raster;
 using teste::paraHex;
 
 namespace {
@@ -20,12 +20,12 @@ Bitmap desenho(const std::vector<std::string>& linhas, int bits = 24) {
         for (char c : l) {
             uint8_t r = 255, g = 255, bl = 255;
             switch (c) {
-                case '#': r = g = bl = 0; break;
-                case 'g': r = g = bl = 100; break;
-                case 'h': r = g = bl = 200; break;
-                case 'r': g = bl = 0; break;
-                case 'b': r = g = 0; break;
-                default: break;
+            case '#': r = g = bl = 0; break;
+            case 'g': r = g = bl = 100; break;
+            case 'h': r = g = bl = 200; break;
+            case 'r': g = bl = 0; break;
+            case 'b': r = g = 0; break;
+            default: break;
             }
             b.pixels.insert(b.pixels.end(), {r, g, bl, 0});
         }
@@ -96,10 +96,10 @@ TEST(Conversao, PontilhamentoDeCinzaPlano) {
         int limiar;
         double minimo, maximo;  // fraction of black dots
     } casos[] = {
-        {0, 128, 1.0, 1.0},      {255, 128, 0.0, 0.0},     {128, 128, 0.47, 0.53},
-        {64, 128, 0.72, 0.78},   {192, 128, 0.22, 0.28},   {255, 256, 1.0, 1.0},  // level 256 darkens all
-        {128, 64, 0.22, 0.28},   // (256 - 64) / 128 = 1.5: 128 looks like 192
-        {128, 0, 0.0, 0.08},     // at least 15: 128 x 1.88 is nearly white
+        {0, 128, 1.0, 1.0},    {255, 128, 0.0, 0.0},   {128, 128, 0.47, 0.53},
+        {64, 128, 0.72, 0.78}, {192, 128, 0.22, 0.28}, {255, 256, 1.0, 1.0},  // level 256 darkens all
+        {128, 64, 0.22, 0.28},  // (256 - 64) / 128 = 1.5: 128 looks like 192
+        {128, 0, 0.0, 0.08},    // at least 15: 128 x 1.88 is nearly white
     };
     for (const auto& c : casos) {
         Raster r = converterParaImpressora(512, plano(64, 64, c.cinza), 0, c.limiar);

@@ -81,9 +81,14 @@ TEST(Driver, MetricasDaFonteAtual) {
     struct Caso {
         int fonte, largura, altura, colunas, linhas;
     } casos[] = {
-        {0, 0, 0, 12, 24}, {0, 1, 0, 24, 24}, {1, 0, 2, 9, 51}, {9, 1, 1, 18, 34}, {8, 0, 0, 12, 24},
+        {0, 0, 0, 12, 24},
+        {0, 1, 0, 24, 24},
+        {1, 0, 2, 9, 51},
+        {9, 1, 1, 18, 34},
+        {8, 0, 0, 12, 24},
         // no record for font 4 in the plain model: measured as font 0, never 0 wide
-        {4, 0, 0, 12, 24}, {12, 0, 0, 12, 24},
+        {4, 0, 0, 12, 24},
+        {12, 0, 0, 12, 24},
     };
     for (const auto& c : casos) {
         d.fonte = c.fonte;

@@ -50,14 +50,24 @@ const std::vector<Caso>& casosEncoder() {
         {"selecionarFonteCondensada", [](auto& d) { d.selecionarFonteCondensada(); }, "1B 4D 01"},
         {"desativarQuebraLinha", [](auto& d) { d.desativarQuebraLinha(); }, ""},
         {"ativarQuebraLinha", [](auto& d) { d.ativarQuebraLinha(); }, ""},
-        {"negrito", [](auto& d) { d.selecionarNegrito(true); d.selecionarNegrito(false); }, "1B 45 01 1B 45 00"},
+        {"negrito",
+         [](auto& d) {
+             d.selecionarNegrito(true);
+             d.selecionarNegrito(false);
+         },
+         "1B 45 01 1B 45 00"},
         {"ativarStatusAutomatico", [](auto& d) { d.ativarStatusAutomatico(); }, "1D 61 0F"},
         {"selecionarFonteNormal", [](auto& d) { d.selecionarFonteNormal(); }, "1B 4D 00"},
         {"gravarMacro", [](auto& d) { d.gravarMacro(); }, "1D 3A"},
         {"executarMacro", [](auto& d) { d.executarMacro(); }, "1D 5E 01 00 00"},
         {"avancarPapel 600", [](auto& d) { d.avancarPapel(600); }, "1B 4A FF 1B 4A FF 1B 4A 5A"},
         {"avancarPapel 255", [](auto& d) { d.avancarPapel(255); }, "1B 4A FF"},
-        {"avancarPapel 0 e negativo", [](auto& d) { d.avancarPapel(0); d.avancarPapel(-3); }, ""},
+        {"avancarPapel 0 e negativo",
+         [](auto& d) {
+             d.avancarPapel(0);
+             d.avancarPapel(-3);
+         },
+         ""},
         {"acionarGaveta", [](auto& d) { d.acionarGaveta(0, 100, 501); }, "1B 70 00 32 FA"},
         {"inicializar", [](auto& d) { d.inicializar(); }, "1B 40"},
         {"imprimirPagina", [](auto& d) { d.imprimirPagina(); }, "1B 0C"},
@@ -65,10 +75,12 @@ const std::vector<Caso>& casosEncoder() {
          "1D 6B 43 03 31 32 33"},
         {"codigo de barras CODE128", [](auto& d) { d.imprimirCodigoBarras(8, (const uint8_t*)"h", 1); },
          "1D 6B 49 01 68"},
-        {"codigo de barras longo demais", [](auto& d) {
+        {"codigo de barras longo demais",
+         [](auto& d) {
              static const std::string longo(256, '1');
              d.imprimirCodigoBarras(4, (const uint8_t*)longo.data(), 256);
-         }, ""},
+         },
+         ""},
         {"imprimirImagemNV", [](auto& d) { d.imprimirImagemNV(1, 3); }, "1C 70 01 03"},
         {"imprimirImagemRaster 10x2", [](auto& d) { d.imprimirImagemRaster(0, 10, 2, kDados); },
          "1D 76 30 00 02 00 02 00 A1 A2 A3 A4"},
@@ -77,21 +89,27 @@ const std::vector<Caso>& casosEncoder() {
         {"alinhamento", [](auto& d) { d.selecionarAlinhamento(2); }, "1B 61 02"},
         {"imagem bits modo 4", [](auto& d) { d.imprimirImagemBits(4, 2, kDados); }, "1B 2A 00 02 00 A1 A2"},
         {"imagem bits modo 5", [](auto& d) { d.imprimirImagemBits(5, 1, kDados); }, "1B 2A 01 01 00 A1"},
-        {"imagem bits modo 6", [](auto& d) { d.imprimirImagemBits(6, 2, kDados); },
-         "1B 2A 20 02 00 A1 A2 A3 A4 A5 A6"},
+        {"imagem bits modo 6", [](auto& d) { d.imprimirImagemBits(6, 2, kDados); }, "1B 2A 20 02 00 A1 A2 A3 A4 A5 A6"},
         {"imagem bits modo 7", [](auto& d) { d.imprimirImagemBits(7, 1, kDados); }, "1B 2A 21 01 00 A1 A2 A3"},
         {"imagem bits modo invalido", [](auto& d) { d.imprimirImagemBits(3, 2, kDados); }, ""},
         {"tabela 0", [](auto& d) { EXPECT_TRUE(d.selecionarTabelaCaracteres(0)); }, "1B 74 00"},
         {"tabela 5", [](auto& d) { EXPECT_TRUE(d.selecionarTabelaCaracteres(5)); }, "1B 74 0E"},
         {"tabela 22", [](auto& d) { EXPECT_TRUE(d.selecionarTabelaCaracteres(22)); }, "1B 74 33"},
-        {"tabelas desconhecidas", [](auto& d) {
+        {"tabelas desconhecidas",
+         [](auto& d) {
              for (int k : {9, 13, 19, 23, -1, 255}) EXPECT_FALSE(d.selecionarTabelaCaracteres(k)) << k;
-         }, ""},
+         },
+         ""},
         {"fonte", [](auto& d) { d.selecionarFonte(1); }, "1B 4D 01"},
         {"tamanho 1x1", [](auto& d) { d.selecionarTamanhoCaractere(1, 1); }, "1D 21 11"},
         {"tamanho 8x9", [](auto& d) { d.selecionarTamanhoCaractere(8, 9); }, "1D 21 01"},
         {"tamanho 7x7", [](auto& d) { d.selecionarTamanhoCaractere(7, 7); }, "1D 21 77"},
-        {"fonte HRI", [](auto& d) { d.selecionarFonteHRI(2); d.selecionarFonteHRI(1); }, "1D 66 01 1D 66 00"},
+        {"fonte HRI",
+         [](auto& d) {
+             d.selecionarFonteHRI(2);
+             d.selecionarFonteHRI(1);
+         },
+         "1D 66 01 1D 66 00"},
         {"modo pagina", [](auto& d) { d.selecionarModoPagina(); }, "1B 4C"},
         {"posicao HRI", [](auto& d) { d.selecionarPosicaoHRI(2); }, "1D 48 02"},
         {"modo padrao", [](auto& d) { d.selecionarModoPadrao(); }, "1B 53"},
@@ -109,8 +127,7 @@ const std::vector<Caso>& casosEncoder() {
          "1B 57 F4 01 00 00 0B 00 C8 00"},
         {"area pagina inteira", [](auto& d) { d.areaImpressaoPagina(0, 10, 511, 300); },
          "1B 57 00 00 0A 00 FF 01 2C 01"},
-        {"area pagina limite", [](auto& d) { d.areaImpressaoPagina(12, 0, 500, 1); },
-         "1B 57 0C 00 00 00 F3 01 01 00"},
+        {"area pagina limite", [](auto& d) { d.areaImpressaoPagina(12, 0, 500, 1); }, "1B 57 0C 00 00 00 F3 01 01 00"},
         {"largura area", [](auto& d) { d.larguraAreaImpressao(512); }, "1D 57 00 02"},
         {"cabecalho raster", [](auto& d) { d.cabecalhoImagemRaster(1, 17, 5); }, "1D 76 30 01 03 00 05 00"},
         {"cabecalho raster modo invalido", [](auto& d) { d.cabecalhoImagemRaster(4, 17, 5); }, ""},
@@ -119,16 +136,22 @@ const std::vector<Caso>& casosEncoder() {
         {"raster largo demais", [](auto& d) { d.imprimirImagemRaster(0, INT_MAX, 1, kDados); }, ""},
         {"area pagina extrema", [](auto& d) { d.areaImpressaoPagina(INT_MAX, 0, INT_MAX, 0); },
          "1B 57 FF FF 00 00 00 00 00 00"},
-        {"tamanho e qr extremos", [](auto& d) {
+        {"tamanho e qr extremos",
+         [](auto& d) {
              d.selecionarTamanhoCaractere(INT_MAX, INT_MIN);
              d.qrSelecionarModelo(INT_MAX);
              d.qrNivelCorrecao(INT_MAX);
-         }, "1D 21 70 1D 28 6B 04 00 31 41 30 00 1D 28 6B 03 00 31 45 2F"},
+         },
+         "1D 21 70 1D 28 6B 04 00 31 41 30 00 1D 28 6B 03 00 31 45 2F"},
         {"espacamento caracteres", [](auto& d) { d.espacamentoEntreCaracteres(2); }, "1B 20 02"},
         {"ativarCaracteresUsuario", [](auto& d) { d.ativarCaracteresUsuario(); }, "1B 25 01"},
         {"invertido", [](auto& d) { d.selecionarInvertido(true); }, "1B 7B 01"},
         {"definirMacro", [](auto& d) { d.definirMacro(); }, "1D 3A"},
-        {"sublinhado", [](auto& d) { d.selecionarSublinhado(true); d.selecionarSublinhado(false); },
+        {"sublinhado",
+         [](auto& d) {
+             d.selecionarSublinhado(true);
+             d.selecionarSublinhado(false);
+         },
          "1B 2D 31 1B 2D 30"},
         {"estacao bobina", [](auto& d) { EXPECT_TRUE(d.selecionarEstacaoPapel(0)); },
          "10 05 03 1B 63 30 01 1B 63 31 01"},
@@ -142,50 +165,63 @@ const std::vector<Caso>& casosEncoder() {
         {"qr dados", [](auto& d) { d.qrArmazenarDados("AB"); }, "1D 28 6B 05 00 31 50 30 41 42"},
         {"qr dados vazios", [](auto& d) { d.qrArmazenarDados(""); }, ""},
         {"qr dados 7090", [](auto& d) { d.qrArmazenarDados(std::string(7090, 'x')); }, ""},
-        {"imprimirQRCode", [](auto& d) {
+        {"imprimirQRCode",
+         [](auto& d) {
              Ordal::Printer::ParametrosQRCode p;
-             p.modelo = 1; p.tamanhoModulo = 3; p.nivelCorrecao = 1; p.dados = "Z";
+             p.modelo = 1;
+             p.tamanhoModulo = 3;
+             p.nivelCorrecao = 1;
+             p.dados = "Z";
              EXPECT_TRUE(d.imprimirQRCode(p));
-         }, "1D 28 6B 04 00 31 41 32 00 1D 28 6B 03 00 31 43 03 1D 28 6B 03 00 31 45 31 "
-            "1D 28 6B 04 00 31 50 30 5A 1D 28 6B 03 00 31 51 30 00 00 0A"},
+         },
+         "1D 28 6B 04 00 31 41 32 00 1D 28 6B 03 00 31 43 03 1D 28 6B 03 00 31 45 31 "
+         "1D 28 6B 04 00 31 50 30 5A 1D 28 6B 03 00 31 51 30 00 00 0A"},
         {"raster alinhado a direita", [](auto& d) { d.imprimirRasterAlinhado(0, 200, 1, kDados, 2); },
          "1D 4C 38 01 1D 76 30 00 19 00 01 00 " + paraHex(std::string((const char*)kDados, 25)) + " 1D 4C 00 00"},
         {"raster centralizado", [](auto& d) { d.imprimirRasterAlinhado(0, 200, 1, kDados, 1); },
          "1D 4C 9C 00 1D 76 30 00 19 00 01 00 " + paraHex(std::string((const char*)kDados, 25)) + " 1D 4C 00 00"},
-        {"raster centralizado com margem", [](auto& d) {
+        {"raster centralizado com margem",
+         [](auto& d) {
              d.margemEsquerda(100);
              d.imprimirRasterAlinhado(0, 8, 1, kDados, 1);
-         }, "1D 4C 64 00 1D 4C 2E 01 1D 76 30 00 01 00 01 00 A1 1D 4C 64 00"},
+         },
+         "1D 4C 64 00 1D 4C 2E 01 1D 76 30 00 01 00 01 00 A1 1D 4C 64 00"},
         {"raster largo demais nao alinha", [](auto& d) { d.imprimirRasterAlinhado(0, 512, 1, kGrande, 2); },
          "1D 76 30 00 40 00 01 00 " + paraHex(std::string((const char*)kGrande, 64)) + " 1D 4C 00 00"},
-        {"raster alinhamento corrente", [](auto& d) {
+        {"raster alinhamento corrente",
+         [](auto& d) {
              d.selecionarAlinhamento(2);
              d.imprimirRasterAlinhado(0, 504, 1, kGrande, -1);
-         }, "1B 61 02 1D 4C 08 00 1D 76 30 00 3F 00 01 00 " + paraHex(std::string((const char*)kGrande, 63)) +
-                " 1D 4C 00 00"},
+         },
+         "1B 61 02 1D 4C 08 00 1D 76 30 00 3F 00 01 00 " + paraHex(std::string((const char*)kGrande, 63)) +
+             " 1D 4C 00 00"},
         {"padrao de teste", [](auto& d) { EXPECT_TRUE(d.imprimirPadraoTeste(0, 16, 2)); },
          "1D 76 30 00 02 00 02 00 AA AA 55 55 1D 4C 00 00"},
         {"padrao de teste parcial", [](auto& d) { EXPECT_TRUE(d.imprimirPadraoTeste(4, 10, 1)); },
          "1D 76 30 00 02 00 01 00 0A 80 1D 4C 00 00"},
         {"padrao de teste vazio", [](auto& d) { EXPECT_FALSE(d.imprimirPadraoTeste(0, 16, 0)); }, ""},
-        {"dobrar e reduzir largura", [](auto& d) {
+        {"dobrar e reduzir largura",
+         [](auto& d) {
              d.reduzirLargura();  // 0: nothing
              d.dobrarLargura();   // 0 -> 1
              d.dobrarLargura();   // 1 -> 3
              d.reduzirLargura();  // 3 -> 1
              d.dobrarAltura();    // 0 -> 1
              d.reduzirAltura();   // 1 -> 0
-         }, "1D 21 10 1D 21 30 1D 21 10 1D 21 11 1D 21 10"},
+         },
+         "1D 21 10 1D 21 30 1D 21 10 1D 21 11 1D 21 10"},
         {"avancarLinhas", [](auto& d) { d.avancarLinhas(3); }, "0A 0A 0A"},
         {"imprimirFormatado", [](auto& d) { EXPECT_TRUE(d.imprimirFormatado("%d-%s|%05.1f", 5, "x", 2.5)); },
          "35 2D 78 7C 30 30 32 2E 35"},
         {"imprimirTextoC nulo", [](auto& d) { EXPECT_FALSE(d.imprimirTextoC(nullptr)); }, ""},
         {"codigo de barras texto", [](auto& d) { d.imprimirCodigoBarrasTexto(4, "AB"); }, "1D 6B 45 02 41 42"},
-        {"codigo de barras completo", [](auto& d) {
+        {"codigo de barras completo",
+         [](auto& d) {
              static const uint8_t dados[] = {'1', '2'};
              Ordal::Printer::ParametrosCodigoBarras p{5, dados, 2, 1, 3, 100, 16, 2, 0};
              d.imprimirCodigoBarrasCompleto(p);
-         }, "1D 68 64 1D 77 03 1D 4C 10 00 1B 61 01 1D 48 02 1D 66 00 1D 6B 46 02 31 32"},
+         },
+         "1D 68 64 1D 77 03 1D 4C 10 00 1B 61 01 1D 48 02 1D 66 00 1D 6B 46 02 31 32"},
     };
     return casos;
 }
@@ -231,7 +267,7 @@ TEST(Encoder, TrabalhoCapturaEnvioMasNaoComandosDiretos) {
     teste::EncoderGravador d;
     d.iniciarTrabalho();
     d.imprimirTextoC("abc");
-    d.acionarGaveta(1, 2, 4);    // direct: reaches the device now
+    d.acionarGaveta(1, 2, 4);  // direct: reaches the device now
     d.definirImagemNV(0, 8, 1, (const uint8_t*)"\xFF");
     d.avancarPapel(10);
     EXPECT_EQ(paraHex(d.bytes), paraHex(hex("1B 70 01 01 02 1C 71 00 01 00 01 00 FF 00 00 00 00 00 00 00")));
@@ -275,9 +311,9 @@ TEST(Modelos, RX268TabelasEConversao) {
         const char* bytes;
         bool converte;
     } casos[] = {
-        {0, true, "1B 74 00", false},  {6, true, "1B 74 03", true},   {9, true, "1B 74 08", false},
-        {6, true, "1B 74 03", true},   {23, true, "1B 74 0D", false}, {7, true, "1B 74 3B", false},
-        {10, false, "", false},        {24, false, "", false},
+        {0, true, "1B 74 00", false}, {6, true, "1B 74 03", true},   {9, true, "1B 74 08", false},
+        {6, true, "1B 74 03", true},  {23, true, "1B 74 0D", false}, {7, true, "1B 74 3B", false},
+        {10, false, "", false},       {24, false, "", false},
     };
     for (const auto& c : casos) {
         const uint8_t* antes = d.tabelaConversao;
@@ -315,7 +351,8 @@ TEST(Modelos, TabelaDeConversaoCompleta) {
         "85 A0 83 84 20 20 20 87 8A 82 88 20 8D A1 20 20", "20 A4 95 A2 93 94 20 20 20 97 A3 20 81 20 20 20",
     };
     for (int r = 0; r < 8; ++r)
-        EXPECT_EQ(paraHex(std::string((const char*)t + 16 * r, 16)), linhas[r]) << "row " << std::hex << (0x80 + 16 * r);
+        EXPECT_EQ(paraHex(std::string((const char*)t + 16 * r, 16)), linhas[r])
+            << "row " << std::hex << (0x80 + 16 * r);
 }
 
 TEST(Modelos, Templates) {

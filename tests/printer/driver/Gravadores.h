@@ -46,7 +46,10 @@ inline std::string hex(const std::string& texto) {
     std::string r;
     int valor = -1;
     for (char c : texto) {
-        int d = (c >= '0' && c <= '9') ? c - '0' : (c >= 'A' && c <= 'F') ? c - 'A' + 10 : (c >= 'a' && c <= 'f') ? c - 'a' + 10 : -1;
+        int d = (c >= '0' && c <= '9')   ? c - '0'
+                : (c >= 'A' && c <= 'F') ? c - 'A' + 10
+                : (c >= 'a' && c <= 'f') ? c - 'a' + 10
+                                         : -1;
         if (d < 0) continue;
         if (valor < 0) {
             valor = d;

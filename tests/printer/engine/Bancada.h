@@ -38,9 +38,7 @@ struct Bancada {
     DestinoContador destino;
     Engine motor{destino};
 
-    void enviar(const std::string& s) {
-        motor.alimentarBytes(reinterpret_cast<const uint8_t*>(s.data()), s.size());
-    }
+    void enviar(const std::string& s) { motor.alimentarBytes(reinterpret_cast<const uint8_t*>(s.data()), s.size()); }
     // Renders `s` into a capture and returns the BMP bytes.
     std::string capturar(const std::string& s) {
         std::stringstream fluxo(std::ios::in | std::ios::out | std::ios::binary);

@@ -74,11 +74,10 @@ std::vector<CasoGolden> casos() {
                      "Sublinhado gjpq" + esc({0x1B, 0x2D, 0x30}) + LF + esc({0x1D, 0x42, 1}) + " Reverso " +
                      esc({0x1D, 0x42, 0}) + LF});
     v.push_back({"alinhamento", nullptr,
-                 esc({0x1B, 0x61, '1'}) + "Centro" + LF + esc({0x1B, 0x61, 2}) + "Direita" + LF +
-                     esc({0x1B, 0x61, 0}) + "Esquerda" + LF + "Total" + esc({0x1B, 0x61, '3'}) + "12,50" + LF});
+                 esc({0x1B, 0x61, '1'}) + "Centro" + LF + esc({0x1B, 0x61, 2}) + "Direita" + LF + esc({0x1B, 0x61, 0}) +
+                     "Esquerda" + LF + "Total" + esc({0x1B, 0x61, '3'}) + "12,50" + LF});
     v.push_back({"justificado", nullptr, esc({0x1B, 0x61, '4'}) + "a b c d e f" + LF});
-    v.push_back({"quebra_ligada", [](Bancada& b) { b.motor.ativarQuebraLinha(); },
-                 std::string(70, 'W') + LF});
+    v.push_back({"quebra_ligada", [](Bancada& b) { b.motor.ativarQuebraLinha(); }, std::string(70, 'W') + LF});
     v.push_back({"quebra_desligada", nullptr, std::string(70, 'W') + LF});
     v.push_back({"pagina", nullptr,
                  esc({0x1B, 0x4C}) + "Linha 1" + LF + esc({0x1D, 0x24, 0, 0}) + esc({0x1B, 0x24, 0, 1}) +
@@ -94,8 +93,8 @@ std::vector<CasoGolden> casos() {
     v.push_back({"bits_modo33", nullptr, imagemBits(0x21, 40) + imagemBits(0x21, 40) + LF});
     for (int p = 0; p < 5; ++p) {
         static const char* nomes[5] = {"retangulo0", "retangulo1", "retangulo2", "retangulo3", "retangulo4"};
-        v.push_back({nomes[p], [p](Bancada& b) { b.motor.preencherRetangulo(10, 2, 201, 49, p); },
-                     esc({0x1B, 0x4A, 60})});
+        v.push_back(
+            {nomes[p], [p](Bancada& b) { b.motor.preencherRetangulo(10, 2, 201, 49, p); }, esc({0x1B, 0x4A, 60})});
     }
     v.push_back({"caractere_usuario", nullptr, caracteresUsuario()});
     v.push_back({"macro", nullptr,
@@ -130,8 +129,7 @@ uint32_t u32(const std::string& s, size_t o) {
 }
 
 TEST(Captura, CabecalhosDeTresLinhas) {
-    const std::string bmp =
-        capturar(esc({0x1B, 0x4D, 5, 0x1B, 0x33, 30}) + "um" + LF + "dois" + LF + "tres" + LF);
+    const std::string bmp = capturar(esc({0x1B, 0x4D, 5, 0x1B, 0x33, 30}) + "um" + LF + "dois" + LF + "tres" + LF);
     ASSERT_GE(bmp.size(), 130u);
     const uint32_t linhas = 3 * 30, passo = (512 + 31) / 32 * 4;
     EXPECT_EQ(bmp.substr(0, 2), "BM");
@@ -169,8 +167,8 @@ TEST(Captura, ArquivoSemImpressoraConectadaETextoSemAvancoFinal) {
 // Lays out synthetic glyphs, which the built-in fonts cannot provide (none is one dot wide).
 class MotorDeTeste : public Engine {
 public:
-    using Engine::Engine;
     using Engine::comporGlifo;
+    using Engine::Engine;
 };
 
 TEST(Layout, LinhaDe121CelulasQuebraDepoisDe120) {
@@ -203,8 +201,8 @@ TEST(Layout, LarguraDoPapel) {
         int largura;
     };
     // Rounded up to whole bytes, limited to the printer, refused below half of it.
-    const Caso casos[] = {{260, true, 264}, {300, true, 304}, {248, false, 512}, {250, true, 256}, {200, false, 512},
-                          {1000, true, 512}, {0, false, 512}, {-8, false, 512}};
+    const Caso casos[] = {{260, true, 264},  {300, true, 304},  {248, false, 512}, {250, true, 256},
+                          {200, false, 512}, {1000, true, 512}, {0, false, 512},   {-8, false, 512}};
     for (const Caso& c : casos) {
         SCOPED_TRACE(c.pedido);
         Bancada b;
@@ -260,8 +258,8 @@ TEST(Layout, MovimentoVerticalTemLimite) {
 
 TEST(Layout, PaginaCanceladaNaoDeixaPontos) {
     Bancada b;
-    const std::string bmp = b.capturar(esc({0x1B, 0x4C}) + "XXXXXXXX" + LF + "YYYY" + LF + "ZZ" +
-                                       esc({0x1D, 0x42, 1}) + "R" + esc({0x18}) + esc({0x1B, 0x4A, 100}));
+    const std::string bmp = b.capturar(esc({0x1B, 0x4C}) + "XXXXXXXX" + LF + "YYYY" + LF + "ZZ" + esc({0x1D, 0x42, 1}) +
+                                       "R" + esc({0x18}) + esc({0x1B, 0x4A, 100}));
     EXPECT_EQ(alturaBMP(bmp), 100);
     EXPECT_EQ(pontosPretos(bmp), 0);
 }

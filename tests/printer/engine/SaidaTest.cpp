@@ -125,7 +125,9 @@ TEST(Saida, CapturaMaiorQueOAnelDaAVolta) {
 
 TEST(Saida, PaginaSoSaiQuandoImpressa) {
     Bancada b;
-    b.enviar("\x1bL" "pagina\n");
+    b.enviar(
+        "\x1bL"
+        "pagina\n");
     std::this_thread::sleep_for(std::chrono::milliseconds(60));
     EXPECT_EQ(b.destino.bytes.load(), 0u);
     b.enviar("\x1b\x0c");
@@ -139,8 +141,15 @@ TEST(Saida, ImpressoraVirtualNoEmuladorImprimeOMesmoQueACaptura) {
     Ordal::Printer::VirtualPrinter<Ordal::Printer::RX457> vp(emulador.slavePath());
     ASSERT_NE(vp.link, nullptr);
     EXPECT_EQ(vp.nomeModelo, "RX-457");
-    const std::string fluxo = std::string("\x1b@") + "Cupom de teste\n" + "\x1b" "a\x01" "Centro\n" +
-                              "\x1b" "E\x01" "Negrito\n" + "\x1d!\x11" "Grande\n";
+    const std::string fluxo = std::string("\x1b@") + "Cupom de teste\n" +
+                              "\x1b"
+                              "a\x01"
+                              "Centro\n" +
+                              "\x1b"
+                              "E\x01"
+                              "Negrito\n" +
+                              "\x1d!\x11"
+                              "Grande\n";
     emulador.clearPage();
     vp.imprimirTexto(fluxo);
     ASSERT_TRUE(vp.aguardarFimImpressao(5000));
@@ -149,8 +158,8 @@ TEST(Saida, ImpressoraVirtualNoEmuladorImprimeOMesmoQueACaptura) {
     const std::string esperado = capturar(fluxo);
     ASSERT_FALSE(pagina.empty());
     EXPECT_EQ(std::string(pagina.begin(), pagina.end()) == esperado, true)
-        << "pagina " << emulador.pageWidth() << "x" << emulador.pageHeight() << ", captura "
-        << alturaBMP(esperado) << " linhas";
+        << "pagina " << emulador.pageWidth() << "x" << emulador.pageHeight() << ", captura " << alturaBMP(esperado)
+        << " linhas";
     Ordal::Printer::PalavraStatus status{};
     EXPECT_TRUE(vp.lerStatus(status));
     vp.acionarGuilhotina(8);

@@ -90,7 +90,9 @@ TEST_P(LoteLido, DecodificadoresLeemOQueFoiCodificado) {
             for (auto& l : lidos) l = impressos::expandirCode39(l);
         return ordenado(lidos);
     };
-    if (zbar) { EXPECT_EQ(ajustar(impressos::lerZbar(bmp)), ordenado(esperados)) << "zbar"; }
+    if (zbar) {
+        EXPECT_EQ(ajustar(impressos::lerZbar(bmp)), ordenado(esperados)) << "zbar";
+    }
     if (zxing) {
         // zxing-cpp stumbles over several linear symbols in one image: one capture per symbol.
         for (size_t i = 0; i < lote.simbolos.size(); ++i) {
@@ -120,42 +122,52 @@ INSTANTIATE_TEST_SUITE_P(
               {EAN_13, "4006381333931", "4006381333931", 1, 3, 1, 2},
               {EAN_8, "9638507", "96385074", 3},
               {EAN_8, "55123457", "55123457", 2, 0}},
-             true, kUPCEAN},
+             true,
+             kUPCEAN},
         // The UPC-E check digit comes from the UPC-A number (zbar reads no number system 1).
         Lote{"UPCE_sistema_1",
              {{UPC_E, "1654321", "16543214"}, {UPC_E, "1234567", "12345670", 3, 3}, {UPC_E, "1000005", "10000052"}},
-             false, kUPCEAN},
+             false,
+             kUPCEAN},
         Lote{"Code39",
              {{CODE39, "RX457 CUPOM-1", "RX457 CUPOM-1"},
               {CODE39, "ABC-123", "ABC-123", 3, 0, 0, 0},
               {CODE39, "$ /+%.-", "$ /+%.-", 2, 3, 1, 2},
               {CODE39, "R$A/B", "R$A/B", 1, 1},
               {CODE39, "Z9", "Z9", 2, 2, 0, 1, 60, 1}},
-             true, "Code39"},
+             true,
+             "Code39"},
         Lote{"Code39_ascii_total",
              {{CODE39, "Cupom 12", "Cupom 12"},
               {CODE39, "a$b/c+d%", "a$b/c+d%", 2, 0},
               {CODE39, "r$A1", "r$A1", 1, 3},
               {CODE39, std::string("\x01\x1b@`*\x7f~", 7), std::string("\x01\x1b@`*\x7f~", 7), 2, 2, 1, 1, 60, 1}},
-             true, "Code39", true},
+             true,
+             "Code39",
+             true},
         Lote{"ITF",
              {{ITF, "0123456789", "0123456789"},
               {ITF, kChave, kChave},
               {ITF, "123456", "123456", 3, 3, 1, 2},
               {ITF, "98765432109876", "98765432109876", 1, 0}},
-             true, "ITF"},
+             true,
+             "ITF"},
         Lote{"Codabar",
              {{CODABAR, "A0123456789B", "A0123456789B"},
               {CODABAR, "C-$:/.+D", "C-$:/.+D", 1, 3},
               {CODABAR, "40156", "A40156A", 3, 0, 1, 2},
               {CODABAR, "d3141b", "D3141B"}},
-             true, "Codabar", false, true},
+             true,
+             "Codabar",
+             false,
+             true},
         Lote{"Code93",
              {{CODE93, "CODE 93", "CODE 93"},
               {CODE93, "Cupom n.o 12, total R$ 9,99!", "Cupom n.o 12, total R$ 9,99!", 1, 3},
               {CODE93, "abc", "abc", 3, 0, 1, 0},
               {CODE93, "X-1/2+3%$.", "X-1/2+3%$.", 2, 1}},
-             true, "Code93"},
+             true,
+             "Code93"},
         Lote{"Code128",
              // The key at module width 2 is 576 dots: the renderer narrows it to fit 512.
              {{CODE128, chaveC(kChave), kChave},
@@ -164,12 +176,14 @@ INSTANTIATE_TEST_SUITE_P(
               {CODE128, texto128("PEDIDO-2024/0001-ABC"), "PEDIDO-2024/0001-ABC", 1, 1},
               {CODE128, "\x67\x21\x62\x41\x22", "AaB"},
               {CODE128, texto128("RX457-00012345"), "RX457-00012345", 2, 2, 1, 0}},
-             true, "Code128"},
+             true,
+             "Code128"},
         Lote{"Code128_controles",
              {{CODE128, "\x68\x41\x62\x49\x42", "a\tb"},
               {CODE128, "\x68\x41\x42\x63\x0C\x22\x65\x4D\x64\x5A", "ab1234\rz"},
               {CODE128, texto128("ab\tcd\r\nEF123456"), "ab\tcd\r\nEF123456", 2, 3}},
-             true, "Code128"}),
+             true,
+             "Code128"}),
     [](const auto& info) { return std::string(info.param.nome); });
 
 // ---------------------------------------------------------------------------------------------
@@ -197,12 +211,12 @@ Desenho desenhar(Bancada& b, const std::string& nome, const Simbolo& s) {
 
 TEST_F(Impressos, DadosQueNaoSeCodificamNaoDesenhamNada) {
     const Simbolo recusados[] = {
-        {UPC_A, "0123456789", ""},    {UPC_A, "01234a67890", ""}, {UPC_A, "0123456789012", ""},
-        {UPC_E, "2123456", ""},       {UPC_E, "123456", ""},      {EAN_13, "12345678901", ""},
-        {EAN_8, "1234-67", ""},       {CODE39, "AB\x80", ""},     {CODE39, std::string(199, 'A'), ""},
-        {ITF, "12345", ""},           {ITF, "12a4", ""},          {CODABAR, "12X", ""},
-        {CODABAR, "A123", ""},        {CODE93, "\xE9", ""},       {CODE128, "\x01\x02", ""},
-        {CODE128, "\x68\x6A", ""},    {CODE128, "\x68", ""},
+        {UPC_A, "0123456789", ""}, {UPC_A, "01234a67890", ""}, {UPC_A, "0123456789012", ""},
+        {UPC_E, "2123456", ""},    {UPC_E, "123456", ""},      {EAN_13, "12345678901", ""},
+        {EAN_8, "1234-67", ""},    {CODE39, "AB\x80", ""},     {CODE39, std::string(199, 'A'), ""},
+        {ITF, "12345", ""},        {ITF, "12a4", ""},          {CODABAR, "12X", ""},
+        {CODABAR, "A123", ""},     {CODE93, "\xE9", ""},       {CODE128, "\x01\x02", ""},
+        {CODE128, "\x68\x6A", ""}, {CODE128, "\x68", ""},
     };
     int i = 0;
     for (const Simbolo& s : recusados) {
@@ -286,9 +300,15 @@ TEST_F(Impressos, AlinhamentoLarguraDeModuloEAlturaDasBarras) {
             const int x1 = d.img.ultimaColuna(0, altura);
             EXPECT_EQ(x1 - x0 + 1, 46 * modulo) << modulo;
             const int zona = 10 * modulo;
-            if (alinhamento == 0) { EXPECT_EQ(x0, zona); }
-            if (alinhamento == 1) { EXPECT_NEAR(x0 - zona, 512 - (x1 + 1 + zona), 1); }
-            if (alinhamento == 2) { EXPECT_EQ(x1 + 1, 512 - zona); }
+            if (alinhamento == 0) {
+                EXPECT_EQ(x0, zona);
+            }
+            if (alinhamento == 1) {
+                EXPECT_NEAR(x0 - zona, 512 - (x1 + 1 + zona), 1);
+            }
+            if (alinhamento == 2) {
+                EXPECT_EQ(x1 + 1, 512 - zona);
+            }
             for (int y = 0; y < altura; ++y) ASSERT_TRUE(d.img.ponto(x0, y));
         }
     }

@@ -78,7 +78,9 @@ TEST_F(PDF417Impresso, LidoComoCodificadoNoTamanhoPedido) {
     for (const Caso& c : casos) {
         const Forma f = forma(c.pedido);
         ASSERT_GT(f.linhas, 0) << c.nome;
-        if (c.moduloImpresso) { ASSERT_GT(f.colunasBits * c.pedido.larguraModulo, 512) << c.nome; }
+        if (c.moduloImpresso) {
+            ASSERT_GT(f.colunasBits * c.pedido.larguraModulo, 512) << c.nome;
+        }
         bool ok = false;
         const std::string bmp = bancada_->capturar(c.nome, [&](Impressora& vp) {
             vp.selecionarAlinhamento(c.alinhamento);
@@ -94,9 +96,15 @@ TEST_F(PDF417Impresso, LidoComoCodificadoNoTamanhoPedido) {
         const int x0 = img.primeiraColuna(y0, y1), x1 = img.ultimaColuna(y0, y1);
         EXPECT_EQ(x1 - x0 + 1, f.colunasBits * modulo) << c.nome;
         const int largura = f.colunasBits * modulo;
-        if (c.alinhamento == 0) { EXPECT_EQ(x0, 0) << c.nome; }
-        if (c.alinhamento == 1) { EXPECT_NEAR(x0, (512 - largura) / 2, 1) << c.nome; }
-        if (c.alinhamento == 2) { EXPECT_EQ(x1, 511) << c.nome; }
+        if (c.alinhamento == 0) {
+            EXPECT_EQ(x0, 0) << c.nome;
+        }
+        if (c.alinhamento == 1) {
+            EXPECT_NEAR(x0, (512 - largura) / 2, 1) << c.nome;
+        }
+        if (c.alinhamento == 2) {
+            EXPECT_EQ(x1, 511) << c.nome;
+        }
         const auto lidos = impressos::lerZXing(bmp, "PDF417");
         ASSERT_EQ(lidos.size(), 1u) << c.nome;
         EXPECT_EQ(lidos[0], c.pedido.dados) << c.nome;
@@ -111,7 +119,8 @@ TEST_F(PDF417Impresso, SimboloQueNaoCabeNaoImprimeNada) {
     } casos[] = {
         {"grande", {std::string(5421, 'a'), 0, 0, 2, 3}, ""},
         // Three rows force 30 columns: 579 modules, wider than 512 dots even at one dot each.
-        {"largo", {textoLongo(300), 0, 0x04, 2, 3},
+        {"largo",
+         {textoLongo(300), 0, 0x04, 2, 3},
          "Erro PDF417: o símbolo de 579 módulos não cabe na largura imprimível (512 pontos).\n"},
     };
     for (const auto& c : casos) {

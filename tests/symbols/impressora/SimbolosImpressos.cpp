@@ -11,8 +11,10 @@ namespace {
 std::string citar(const std::string& s) {
     std::string r = "'";
     for (char c : s) {
-        if (c == '\'') r += "'\\''";
-        else r.push_back(c);
+        if (c == '\'')
+            r += "'\\''";
+        else
+            r.push_back(c);
     }
     return r + "'";
 }
@@ -158,11 +160,16 @@ std::string expandirCode39(const std::string& lido) {
             r.push_back(x == 'Z' ? ':' : static_cast<char>(x - 'A' + '!'));
         } else if (c == '%' && letra) {
             static const char tabela[] = "\x1b\x1c\x1d\x1e\x1f;<=>?[\\]^_{|}~\x7f";
-            if (x <= 'T') r.push_back(tabela[x - 'A']);
-            else if (x == 'U') r.push_back('\0');
-            else if (x == 'V') r.push_back('@');
-            else if (x == 'W') r.push_back('`');
-            else r.push_back('\x7f');
+            if (x <= 'T')
+                r.push_back(tabela[x - 'A']);
+            else if (x == 'U')
+                r.push_back('\0');
+            else if (x == 'V')
+                r.push_back('@');
+            else if (x == 'W')
+                r.push_back('`');
+            else
+                r.push_back('\x7f');
         } else {
             r.push_back(c);
             continue;

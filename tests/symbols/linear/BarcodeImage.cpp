@@ -23,8 +23,10 @@ void le32(std::string& s, uint32_t v) {
 std::string citar(const std::string& s) {
     std::string r = "'";
     for (char c : s) {
-        if (c == '\'') r += "'\\''";
-        else r.push_back(c);
+        if (c == '\'')
+            r += "'\\''";
+        else
+            r.push_back(c);
     }
     return r + "'";
 }

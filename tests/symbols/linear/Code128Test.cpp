@@ -21,8 +21,8 @@ TEST(Code128, TextoLegivelSegueConjuntosETrocas) {
     } casos[] = {
         {"C_pares", {105, 12, 34, 0, 99}, "12340099"},  // 99 in set C is the pair "99"
         {"A_controle_oculto", {103, 33, 65, 34}, "AB"},
-        {"A_shift_para_B", {103, 98, 65, 65}, "a"},      // only the shifted value is a set B letter
-        {"B_shift_para_A", {104, 98, 65, 65}, "a"},      // the shifted one is a control character
+        {"A_shift_para_B", {103, 98, 65, 65}, "a"},  // only the shifted value is a set B letter
+        {"B_shift_para_A", {104, 98, 65, 65}, "a"},  // the shifted one is a control character
         {"B_para_C_para_B", {104, 33, 99, 1, 100, 34}, "A01B"},
         {"B_para_A", {104, 101, 65, 33}, "A"},
         {"C_para_A", {105, 1, 101, 33}, "01A"},
@@ -71,8 +71,21 @@ TEST(Code128, DigitosParaConjuntoC) {
 
 TEST(Code128, TextoParaValoresVoltaAoMesmoTexto) {
     const std::string textos[] = {
-        "A", "abc", "Hello World", "12345678", "1234567", "x1234y", "x12345y", "PED-0001234567/99",
-        "~`{}|", "AB12", kChave, "9", "99", "abc1234", std::string(300, 'q'),
+        "A",
+        "abc",
+        "Hello World",
+        "12345678",
+        "1234567",
+        "x1234y",
+        "x12345y",
+        "PED-0001234567/99",
+        "~`{}|",
+        "AB12",
+        kChave,
+        "9",
+        "99",
+        "abc1234",
+        std::string(300, 'q'),
     };
     for (const auto& t : textos) {
         auto v = valoresCode128Texto(t);

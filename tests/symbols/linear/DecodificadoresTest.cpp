@@ -86,7 +86,11 @@ INSTANTIATE_TEST_SUITE_P(
         // Set B with a shift to A for a tab: a <TAB> b.
         Caso{"Code128_B_shift", CODE128, {104, 65, 98, 73, 66}, "a\tb", "a\tb", "Code128"},
         // B "ab", code C "1234", code A, a CR, code B, "z".
-        Caso{"Code128_trocas", CODE128, {104, 65, 66, 99, 12, 34, 101, 77, 100, 90}, "ab1234\rz", "ab1234\rz",
+        Caso{"Code128_trocas",
+             CODE128,
+             {104, 65, 66, 99, 12, 34, 101, 77, 100, 90},
+             "ab1234\rz",
+             "ab1234\rz",
              "Code128"},
         Caso{"Code128_texto_com_controles", CODE128, texto128("ab\tcd\r\nEF123456"), "ab\tcd\r\nEF123456",
              "ab\tcd\r\nEF123456", "Code128"}),

@@ -69,8 +69,7 @@ protected:
         const std::string arquivo = dir_.file("simbolo" + std::to_string(contador_++) + ".bmp");
         rx457test::writeFile(arquivo, bmp(p, modulo));
         int codigo = -1;
-        const std::string saida =
-            rx457test::runCommand("ZXingReader -format PDF417 -bytes '" + arquivo + "'", &codigo);
+        const std::string saida = rx457test::runCommand("ZXingReader -format PDF417 -bytes '" + arquivo + "'", &codigo);
         EXPECT_EQ(codigo, 0) << "leitor falhou em " << p.colunas << "x" << p.linhas;
         return saida;
     }
@@ -88,11 +87,35 @@ std::string gerar(const std::string& tipo, int tamanho, unsigned semente) {
         "CUPOM FISCAL ELETRONICO - SAT\nItem 001 Cafe expresso 2 UN x 4,50 = 9,00\r\n"
         "Total R$ 9,00; troco: 0,00 (dinheiro) <obrigado!> [volte sempre] ~ #42 @loja_01 ";
     // Pieces meant to cross every sub-mode and segment boundary.
-    const std::vector<std::string> pedacos = {
-        "abc", "ABC", "Ab", "aB", "12", "1234567890123456", ";;;", ";", "!", "a;b", "A:B", " ",
-        "\r\n", "\t", "\xe7\xe3o", "\x01", "\x80\x81", "\xff\xfe\xfd\xfc\xfb\xfa\xf9", "@x", "{}",
-        "0123456789", "|", "'\"", "Z9z", "~~~~", "$1,00", "...", std::string(1, '\0'),
-        std::string("x\0y", 3)};
+    const std::vector<std::string> pedacos = {"abc",
+                                              "ABC",
+                                              "Ab",
+                                              "aB",
+                                              "12",
+                                              "1234567890123456",
+                                              ";;;",
+                                              ";",
+                                              "!",
+                                              "a;b",
+                                              "A:B",
+                                              " ",
+                                              "\r\n",
+                                              "\t",
+                                              "\xe7\xe3o",
+                                              "\x01",
+                                              "\x80\x81",
+                                              "\xff\xfe\xfd\xfc\xfb\xfa\xf9",
+                                              "@x",
+                                              "{}",
+                                              "0123456789",
+                                              "|",
+                                              "'\"",
+                                              "Z9z",
+                                              "~~~~",
+                                              "$1,00",
+                                              "...",
+                                              std::string(1, '\0'),
+                                              std::string("x\0y", 3)};
     if (tipo == "texto") {
         while (static_cast<int>(s.size()) < tamanho) s += recibo;
     } else if (tipo == "digitos") {
@@ -105,7 +128,9 @@ std::string gerar(const std::string& tipo, int tamanho, unsigned semente) {
     } else if (tipo == "binario") {
         while (static_cast<int>(s.size()) < tamanho) s.push_back(static_cast<char>(rng() & 0xFF));
     } else if (tipo == "latin1") {
-        const std::string base = "Pa\xe7oca de a\xe7\xfa" "car \xe0 vista: R$ 12,50 \xa9 Jo\xe3o ";
+        const std::string base =
+            "Pa\xe7oca de a\xe7\xfa"
+            "car \xe0 vista: R$ 12,50 \xa9 Jo\xe3o ";
         while (static_cast<int>(s.size()) < tamanho) s += base;
     } else {  // misto
         while (static_cast<int>(s.size()) < tamanho) {
@@ -151,11 +176,9 @@ std::vector<CasoLeitura> casosLeitura() {
     return v;
 }
 
-INSTANTIATE_TEST_SUITE_P(Conteudos, IdaEVolta, ::testing::ValuesIn(casosLeitura()),
-                         [](const auto& info) {
-                             return info.param.tipo + std::to_string(info.param.tamanho) + "_" +
-                                    std::to_string(info.param.semente);
-                         });
+INSTANTIATE_TEST_SUITE_P(Conteudos, IdaEVolta, ::testing::ValuesIn(casosLeitura()), [](const auto& info) {
+    return info.param.tipo + std::to_string(info.param.tamanho) + "_" + std::to_string(info.param.semente);
+});
 
 TEST_F(Leitor, BinarioAlemDaCapacidadeERecusado) {
     auto s = codificar(gerar("binario", 1800, 6));
@@ -190,16 +213,15 @@ TEST_P(FormaLida, CadaFormaELida) {
     EXPECT_EQ(decodificar(*s->p), entrada) << (*s)->colunas << "x" << (*s)->linhas;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Casos, FormaLida,
-    ::testing::Values(CasoFormaLida{"Proporcao", 0, 0, 0},
-                      CasoFormaLida{"ColunasFixas3", PDF417_COLUNAS_FIXAS, 3, 0},
-                      CasoFormaLida{"ColunasFixas30", PDF417_COLUNAS_FIXAS, 30, 0},
-                      CasoFormaLida{"LinhasFixas", PDF417_LINHAS_FIXAS, 0, 12},
-                      CasoFormaLida{"Retangulo", PDF417_RETANGULO_FIXO, 12, 40},
-                      CasoFormaLida{"RetanguloPequeno", PDF417_RETANGULO_FIXO, 4, 3},
-                      CasoFormaLida{"MaiorQuadrado", PDF417_RETANGULO_FIXO, 30, 90}),
-    [](const auto& info) { return std::string(info.param.nome); });
+INSTANTIATE_TEST_SUITE_P(Casos, FormaLida,
+                         ::testing::Values(CasoFormaLida{"Proporcao", 0, 0, 0},
+                                           CasoFormaLida{"ColunasFixas3", PDF417_COLUNAS_FIXAS, 3, 0},
+                                           CasoFormaLida{"ColunasFixas30", PDF417_COLUNAS_FIXAS, 30, 0},
+                                           CasoFormaLida{"LinhasFixas", PDF417_LINHAS_FIXAS, 0, 12},
+                                           CasoFormaLida{"Retangulo", PDF417_RETANGULO_FIXO, 12, 40},
+                                           CasoFormaLida{"RetanguloPequeno", PDF417_RETANGULO_FIXO, 4, 3},
+                                           CasoFormaLida{"MaiorQuadrado", PDF417_RETANGULO_FIXO, 30, 90}),
+                         [](const auto& info) { return std::string(info.param.nome); });
 
 TEST_F(Leitor, PalavrasDoChamadorSaoLidas) {
     // Codewords of "PDF417" followed by a numeric group, written by hand.

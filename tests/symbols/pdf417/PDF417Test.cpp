@@ -43,8 +43,7 @@ void verificarEstrutura(const ParametrosPDF417& p) {
     }
     for (int j = 0; j < p.linhas; ++j) {
         const int base = 30 * (j / 3);
-        const int info[3] = {(p.linhas - 1) / 3, 3 * p.nivelErro + (p.linhas - 1) % 3,
-                             p.colunas - 1};
+        const int info[3] = {(p.linhas - 1) / 3, 3 * p.nivelErro + (p.linhas - 1) % 3, p.colunas - 1};
         EXPECT_EQ(l.esquerda[j], base + info[j % 3]) << "linha " << j;
         EXPECT_EQ(l.direita[j], base + info[(j + 2) % 3]) << "linha " << j;
     }
@@ -55,8 +54,8 @@ void verificarEstrutura(const ParametrosPDF417& p) {
 }
 
 // A record with caller-supplied codewords: n data codewords (descriptor + text latches).
-std::unique_ptr<Simbolo> brutas(int n, int opcoes, int nivel, int colunas = 0, int linhas = 0,
-                                float proporcao = 0.5f, float alturaLinha = 3.0f) {
+std::unique_ptr<Simbolo> brutas(int n, int opcoes, int nivel, int colunas = 0, int linhas = 0, float proporcao = 0.5f,
+                                float alturaLinha = 3.0f) {
     auto s = std::make_unique<Simbolo>();
     (*s)->proporcao = proporcao;
     (*s)->alturaLinha = alturaLinha;
@@ -99,25 +98,32 @@ INSTANTIATE_TEST_SUITE_P(
         CasoCompactacao{"TrezeDigitosNumerico", "000213298174000", {902, 1, 624, 434, 632, 282, 200}},
         CasoCompactacao{"TrezeDigitosExatos", "1234567890123", {902, 17, 110, 836, 811, 223}},
         // 12 digits inside text stay text: A B C, latch Mixed, the digits.
-        CasoCompactacao{"DozeDigitosNoTexto", "ABC123456789012",
-                        {1, 2 * 30 + 28, 1 * 30 + 2, 3 * 30 + 4, 5 * 30 + 6, 7 * 30 + 8, 9 * 30 + 0,
-                         1 * 30 + 2}},
+        CasoCompactacao{"DozeDigitosNoTexto",
+                        "ABC123456789012",
+                        {1, 2 * 30 + 28, 1 * 30 + 2, 3 * 30 + 4, 5 * 30 + 6, 7 * 30 + 8, 9 * 30 + 0, 1 * 30 + 2}},
         CasoCompactacao{"OitoDigitosSozinhos", "12345678", {902, 138, 628, 478}},
-        CasoCompactacao{"SeteDigitosSozinhos", "1234567", {28 * 30 + 1, 2 * 30 + 3, 4 * 30 + 5,
-                                                          6 * 30 + 7}},
+        CasoCompactacao{"SeteDigitosSozinhos", "1234567", {28 * 30 + 1, 2 * 30 + 3, 4 * 30 + 5, 6 * 30 + 7}},
         CasoCompactacao{"SeisBytes", seisBytes, {924, 215, 318, 502, 193, 33}},
         CasoCompactacao{"SeteBytes", seisBytes + "\x86", {901, 215, 318, 502, 193, 33, 0x86}},
-        CasoCompactacao{"ByteEntreTextosPar", "abc\x01" "def", {810, 32, 913, 1, 94, 179}},
-        CasoCompactacao{"ByteEntreTextosImpar", "ab\x01" "cd", {810, 59, 913, 1, 63}},
+        CasoCompactacao{"ByteEntreTextosPar",
+                        "abc\x01"
+                        "def",
+                        {810, 32, 913, 1, 94, 179}},
+        CasoCompactacao{"ByteEntreTextosImpar",
+                        "ab\x01"
+                        "cd",
+                        {810, 59, 913, 1, 63}},
         CasoCompactacao{"ByteAntesDeTextoLongo", "\x01Hello", {913, 1, 237, 131, 344}},
         CasoCompactacao{"TextoCurtoViraBytes", "A\x01\x02", {901, 65, 1, 2}},
         CasoCompactacao{"TravaPontuacao", "A;<>B", {28, 750, 32, 871}},
-        CasoCompactacao{"DesvioPontuacao", "A;B", {29, 1}},
-        CasoCompactacao{"DesvioMaiuscula", "aBc", {810, 811, 89}},
+        CasoCompactacao{"DesvioPontuacao", "A;B", {29, 1}}, CasoCompactacao{"DesvioMaiuscula", "aBc", {810, 811, 89}},
         CasoCompactacao{"TravaMaiusculas", "aBCD", {810, 868, 32, 119}},
         CasoCompactacao{"MistoParaLetras", "1a1A", {841, 810, 841, 840}},
         CasoCompactacao{"MistoParaPontuacao", "1;;;", {841, 750, 0}},
-        CasoCompactacao{"ByteDepoisDePontuacao", "A;;;;\x01" "B", {28, 750, 0, 29, 913, 1, 59}},
+        CasoCompactacao{"ByteDepoisDePontuacao",
+                        "A;;;;\x01"
+                        "B",
+                        {28, 750, 0, 29, 913, 1, 59}},
         CasoCompactacao{"Vazio", "", {}}),
     [](const auto& info) { return std::string(info.param.nome); });
 
@@ -152,19 +158,17 @@ TEST_P(Limites, RecusaOQueNaoCabe) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Casos, Limites,
-    ::testing::Values(
-        CasoLimite{"Texto5421", std::string(5421, '1'), 1},
-        CasoLimite{"Texto5420SemEspaco", std::string(5420, 'a'), 1},
-        // latch + 1849 values = 925 codewords + descriptor: the largest that fits.
-        CasoLimite{"MinusculasNoLimite", std::string(1849, 'a'), 0},
-        CasoLimite{"MinusculasUmaAMais", std::string(1850, 'a'), 1},
-        CasoLimite{"DigitosNoLimite", std::string(2640, '7'), 0},
-        CasoLimite{"DigitosAlemDoLimite", std::string(2720, '7'), 1},
-        CasoLimite{"BytesNoLimite", std::string(1104, '\xff'), 0},
-        CasoLimite{"BytesAlemDoLimite", std::string(1110, '\xff'), 1}),
-    [](const auto& info) { return std::string(info.param.nome); });
+INSTANTIATE_TEST_SUITE_P(Casos, Limites,
+                         ::testing::Values(CasoLimite{"Texto5421", std::string(5421, '1'), 1},
+                                           CasoLimite{"Texto5420SemEspaco", std::string(5420, 'a'), 1},
+                                           // latch + 1849 values = 925 codewords + descriptor: the largest that fits.
+                                           CasoLimite{"MinusculasNoLimite", std::string(1849, 'a'), 0},
+                                           CasoLimite{"MinusculasUmaAMais", std::string(1850, 'a'), 1},
+                                           CasoLimite{"DigitosNoLimite", std::string(2640, '7'), 0},
+                                           CasoLimite{"DigitosAlemDoLimite", std::string(2720, '7'), 1},
+                                           CasoLimite{"BytesNoLimite", std::string(1104, '\xff'), 0},
+                                           CasoLimite{"BytesAlemDoLimite", std::string(1110, '\xff'), 1}),
+                         [](const auto& info) { return std::string(info.param.nome); });
 
 TEST(PDF417Parametros, RegistroIniciado) {
     ParametrosPDF417 p;
@@ -271,13 +275,10 @@ TEST_P(PalavrasDadas, ValidaAsPalavrasDoChamador) {
 INSTANTIATE_TEST_SUITE_P(
     Casos, PalavrasDadas,
     ::testing::Values(CasoPalavras{"Uma", 1, 1, 0, 0}, CasoPalavras{"Comum", 10, 10, 453, 0},
-                      CasoPalavras{"MaiorValor", 10, 10, 928, 0},
-                      CasoPalavras{"Maximo", 926, 926, 900, 0},
+                      CasoPalavras{"MaiorValor", 10, 10, 928, 0}, CasoPalavras{"Maximo", 926, 926, 900, 0},
                       CasoPalavras{"Zero", 0, 0, 0, 2}, CasoPalavras{"AlemDoMaximo", 927, 927, 0, 2},
-                      CasoPalavras{"Negativa", -5, -5, 0, 2},
-                      CasoPalavras{"DescritorDiferente", 10, 11, 0, 2},
-                      CasoPalavras{"ValorAlto", 10, 10, 929, 2},
-                      CasoPalavras{"ValorNegativo", 10, 10, -1, 2}),
+                      CasoPalavras{"Negativa", -5, -5, 0, 2}, CasoPalavras{"DescritorDiferente", 10, 11, 0, 2},
+                      CasoPalavras{"ValorAlto", 10, 10, 929, 2}, CasoPalavras{"ValorNegativo", 10, 10, -1, 2}),
     [](const auto& info) { return std::string(info.param.nome); });
 
 struct CasoNivel {
@@ -296,11 +297,9 @@ TEST_P(NivelAutomatico, SegueAQuantidadeDePalavras) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Casos, NivelAutomatico,
-                         ::testing::Values(CasoNivel{1, 1, 2}, CasoNivel{40, 1, 2},
-                                           CasoNivel{41, 1, 3}, CasoNivel{160, 2, 3},
-                                           CasoNivel{161, 3, 4}, CasoNivel{320, 4, 4},
-                                           CasoNivel{321, 5, 5}, CasoNivel{900, 30, 3},
-                                           CasoNivel{926, 16, 0}));
+                         ::testing::Values(CasoNivel{1, 1, 2}, CasoNivel{40, 1, 2}, CasoNivel{41, 1, 3},
+                                           CasoNivel{160, 2, 3}, CasoNivel{161, 3, 4}, CasoNivel{320, 4, 4},
+                                           CasoNivel{321, 5, 5}, CasoNivel{900, 30, 3}, CasoNivel{926, 16, 0}));
 
 TEST(PDF417Nivel, DozeCaracteresDaoNivelDois) {
     auto s = codificar("ABCDEFGHIJKL");
@@ -353,32 +352,32 @@ TEST_P(Forma, ColunasELinhas) {
 
 constexpr int RET = PDF417_RETANGULO_FIXO, COL = PDF417_COLUNAS_FIXAS, LIN = PDF417_LINHAS_FIXAS;
 
-INSTANTIATE_TEST_SUITE_P(
-    Casos, Forma,
-    ::testing::Values(
-        CasoForma{"ColunasFixas", 40, COL, 2, 5, 0, 5, 10},
-        CasoForma{"ColunasFixasMinimoTresLinhas", 10, COL, 0, 30, 0, 30, 3},
-        CasoForma{"ColunasFixasAlemDe90Linhas", 100, COL, 2, 1, 0, 2, 90},
-        CasoForma{"ColunasZeroViramUma", 10, COL, 0, 0, 0, 1, 12},
-        CasoForma{"ColunasDemaisViram30", 10, COL, 0, 50, 0, 30, 3},
-        CasoForma{"LinhasFixas", 40, LIN, 2, 0, 10, 5, 10},
-        CasoForma{"LinhasFixasAlemDe30Colunas", 400, LIN, 2, 0, 3, 30, 14},
-        CasoForma{"LinhasDuasViramTres", 10, LIN, 0, 0, 2, 4, 3},
-        CasoForma{"LinhasDemaisViram90", 10, LIN, 0, 0, 500, 1, 90},
-        CasoForma{"RetanguloFica", 40, RET, 2, 10, 10, 10, 10},
-        CasoForma{"RetanguloPequenoSegueColunas", 40, RET, 2, 2, 3, 2, 24},
-        CasoForma{"RetanguloGrandeEstreito", 40, RET, 2, 20, 90, 16, 58},
-        CasoForma{"RetanguloGrandeLargo", 40, RET, 2, 30, 90, 29, 32},
-        CasoForma{"QuadradoQuandoColunasExcedem", 926, COL, 0, 11, 0, 16, 58},
-        CasoForma{"RetanguloVenceColunas", 40, RET | COL | LIN, 2, 10, 10, 10, 10},
-        CasoForma{"ColunasVencemLinhas", 40, COL | LIN, 2, 5, 3, 5, 10}),
-    [](const auto& info) { return std::string(info.param.nome); });
+INSTANTIATE_TEST_SUITE_P(Casos, Forma,
+                         ::testing::Values(CasoForma{"ColunasFixas", 40, COL, 2, 5, 0, 5, 10},
+                                           CasoForma{"ColunasFixasMinimoTresLinhas", 10, COL, 0, 30, 0, 30, 3},
+                                           CasoForma{"ColunasFixasAlemDe90Linhas", 100, COL, 2, 1, 0, 2, 90},
+                                           CasoForma{"ColunasZeroViramUma", 10, COL, 0, 0, 0, 1, 12},
+                                           CasoForma{"ColunasDemaisViram30", 10, COL, 0, 50, 0, 30, 3},
+                                           CasoForma{"LinhasFixas", 40, LIN, 2, 0, 10, 5, 10},
+                                           CasoForma{"LinhasFixasAlemDe30Colunas", 400, LIN, 2, 0, 3, 30, 14},
+                                           CasoForma{"LinhasDuasViramTres", 10, LIN, 0, 0, 2, 4, 3},
+                                           CasoForma{"LinhasDemaisViram90", 10, LIN, 0, 0, 500, 1, 90},
+                                           CasoForma{"RetanguloFica", 40, RET, 2, 10, 10, 10, 10},
+                                           CasoForma{"RetanguloPequenoSegueColunas", 40, RET, 2, 2, 3, 2, 24},
+                                           CasoForma{"RetanguloGrandeEstreito", 40, RET, 2, 20, 90, 16, 58},
+                                           CasoForma{"RetanguloGrandeLargo", 40, RET, 2, 30, 90, 29, 32},
+                                           CasoForma{"QuadradoQuandoColunasExcedem", 926, COL, 0, 11, 0, 16, 58},
+                                           CasoForma{"RetanguloVenceColunas", 40, RET | COL | LIN, 2, 10, 10, 10, 10},
+                                           CasoForma{"ColunasVencemLinhas", 40, COL | LIN, 2, 5, 3, 5, 10}),
+                         [](const auto& info) { return std::string(info.param.nome); });
 
 // Height / width of the symbol (quiet zone aside) near the request unless a limit was hit; the
 // extremes of the ratio give the widest and the narrowest shapes.
 TEST(PDF417Proporcao, FormaSegueAProporcao) {
-    const struct { float proporcao, alturaLinha; int n; } casos[] = {
-        {0.5f, 3.0f, 100}, {0.5f, 3.0f, 500}, {1.0f, 3.0f, 300}, {0.25f, 2.0f, 300}, {2.0f, 4.0f, 60}};
+    const struct {
+        float proporcao, alturaLinha;
+        int n;
+    } casos[] = {{0.5f, 3.0f, 100}, {0.5f, 3.0f, 500}, {1.0f, 3.0f, 300}, {0.25f, 2.0f, 300}, {2.0f, 4.0f, 60}};
     for (const auto& c : casos) {
         auto s = brutas(c.n, 0, 0, 0, 0, c.proporcao, c.alturaLinha);
         verificarEstrutura(*s->p);

@@ -25,8 +25,8 @@ struct Simbolo {
     const ParametrosPDF417* operator->() const { return p.get(); }
 };
 
-inline std::unique_ptr<Simbolo> codificar(const std::string& dados, int opcoes = 0, int nivel = 0,
-                                          int colunas = 0, int linhas = 0) {
+inline std::unique_ptr<Simbolo> codificar(const std::string& dados, int opcoes = 0, int nivel = 0, int colunas = 0,
+                                          int linhas = 0) {
     auto s = std::make_unique<Simbolo>();
     (*s)->texto = dados.data();
     (*s)->tamanhoTexto = static_cast<int>(dados.size());

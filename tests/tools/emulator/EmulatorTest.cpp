@@ -31,8 +31,7 @@ namespace {
 // The host side, opened, configured and closed the way the library's link does it.
 class Host {
 public:
-    explicit Host(const std::string& path)
-    {
+    explicit Host(const std::string& path) {
         fd_ = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK, 0600);
         if (fd_ < 0) return;
         tcgetattr(fd_, &original_);
@@ -42,8 +41,7 @@ public:
         tcsetattr(fd_, TCSANOW, &t);
         tcflush(fd_, TCIOFLUSH);
     }
-    ~Host()
-    {
+    ~Host() {
         if (fd_ < 0) return;
         tcdrain(fd_);
         tcsetattr(fd_, TCSANOW, &original_);
@@ -52,8 +50,7 @@ public:
     bool ok() const { return fd_ >= 0; }
     int fd() const { return fd_; }
 
-    bool send(const Bytes& b)
-    {
+    bool send(const Bytes& b) {
         size_t done = 0;
         while (done < b.size()) {
             ssize_t k = ::write(fd_, b.data() + done, b.size() - done);
@@ -71,13 +68,13 @@ public:
     }
     // Reads until `max` bytes came or nothing arrived for quietMs (after the first byte) or the
     // whole waitMs passed without any byte.
-    Bytes read(size_t max, int waitMs = 300, int quietMs = 30)
-    {
+    Bytes read(size_t max, int waitMs = 300, int quietMs = 30) {
         Bytes out;
         auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
         while (out.size() < max) {
-            int left = int(std::chrono::duration_cast<std::chrono::milliseconds>(
-                               deadline - std::chrono::steady_clock::now()).count());
+            int left =
+                int(std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now())
+                        .count());
             int timeout = out.empty() ? std::max(0, left) : quietMs;
             pollfd p{fd_, POLLIN, 0};
             if (::poll(&p, 1, timeout) <= 0) break;
@@ -88,8 +85,7 @@ public:
         }
         return out;
     }
-    Bytes query(const Bytes& q, size_t max = 255, int waitMs = 300)
-    {
+    Bytes query(const Bytes& q, size_t max = 255, int waitMs = 300) {
         if (!send(q)) return {};
         return read(max, waitMs);
     }
@@ -99,29 +95,23 @@ private:
     termios original_{};
 };
 
-Bytes withCode(uint8_t code, const std::string& text)
-{
+Bytes withCode(uint8_t code, const std::string& text) {
     Bytes b(text.size() + 1, code);
     std::copy(text.begin(), text.end(), b.begin() + 1);
     return b;
 }
 
-Bytes raster(uint8_t m, int bytesPerRow, int rows, const Bytes& data)
-{
-    Bytes b{0x1D, 0x76, 0x30, m, uint8_t(bytesPerRow), uint8_t(bytesPerRow >> 8), uint8_t(rows),
-            uint8_t(rows >> 8)};
+Bytes raster(uint8_t m, int bytesPerRow, int rows, const Bytes& data) {
+    Bytes b{0x1D, 0x76, 0x30, m, uint8_t(bytesPerRow), uint8_t(bytesPerRow >> 8), uint8_t(rows), uint8_t(rows >> 8)};
     b.insert(b.end(), data.begin(), data.end());
     return b;
 }
 
-uint32_t le32(const Bytes& b, size_t at)
-{
-    return uint32_t(b[at]) | uint32_t(b[at + 1]) << 8 | uint32_t(b[at + 2]) << 16 |
-           uint32_t(b[at + 3]) << 24;
+uint32_t le32(const Bytes& b, size_t at) {
+    return uint32_t(b[at]) | uint32_t(b[at + 1]) << 8 | uint32_t(b[at + 2]) << 16 | uint32_t(b[at + 3]) << 24;
 }
 
-Bytes operator+(Bytes a, const Bytes& b)
-{
+Bytes operator+(Bytes a, const Bytes& b) {
     a.insert(a.end(), b.begin(), b.end());
     return a;
 }
@@ -130,8 +120,7 @@ uint16_t le16(const Bytes& b, size_t at) { return uint16_t(b[at] | b[at + 1] << 
 
 }  // namespace
 
-TEST(PrinterEmulator, AnswersTheSixIdentificationQueriesByDefault)
-{
+TEST(PrinterEmulator, AnswersTheSixIdentificationQueriesByDefault) {
     PrinterEmulator emu;
     Host host(emu.slavePath());
     ASSERT_TRUE(host.ok());
@@ -139,39 +128,34 @@ TEST(PrinterEmulator, AnswersTheSixIdentificationQueriesByDefault)
         uint8_t n;
         Bytes reply;
     } cases[] = {
-        {'1', withCode(0x20, "RX")},    {'2', withCode(0x02, "T")},
-        {'3', withCode(0x01, "1.0")},   {'A', withCode(0x5F, "01.00")},
-        {'B', withCode(0x5F, "ORDAL")}, {'C', withCode(0x5F, "RX-457")},
-        {0x01, withCode(0x20, "RX")},   // binary form of the digit query
+        {'1', withCode(0x20, "RX")},    {'2', withCode(0x02, "T")},     {'3', withCode(0x01, "1.0")},
+        {'A', withCode(0x5F, "01.00")}, {'B', withCode(0x5F, "ORDAL")}, {'C', withCode(0x5F, "RX-457")},
+        {0x01, withCode(0x20, "RX")},  // binary form of the digit query
     };
     for (const auto& c : cases) EXPECT_EQ(host.query({0x1D, 0x49, c.n}), c.reply) << c.n;
     EXPECT_TRUE(host.query({0x1D, 0x49, 'D'}, 255, 100).empty());
 }
 
-TEST(PrinterEmulator, IdentificationCanBeLimitedOrSwitchedOff)
-{
+TEST(PrinterEmulator, IdentificationCanBeLimitedOrSwitchedOff) {
     PrinterEmulator emu;
     for (char n : std::string("123AB")) emu.setIdentification(n, std::nullopt);
     emu.setIdentification('C', std::string("OUTRO"));
     Host host(emu.slavePath());
-    for (uint8_t n : std::string("123AB"))
-        EXPECT_TRUE(host.query({0x1D, 0x49, n}, 255, 100).empty()) << n;
+    for (uint8_t n : std::string("123AB")) EXPECT_TRUE(host.query({0x1D, 0x49, n}, 255, 100).empty()) << n;
     EXPECT_EQ(host.query({0x1D, 0x49, 'C'}), withCode(0x5F, "OUTRO"));
 
     emu.setIdentification('C', std::nullopt);
     EXPECT_TRUE(host.query({0x1D, 0x49, 'C'}, 255, 100).empty());
-    EXPECT_TRUE(emu.waitForReceived(18, 1000));   // six queries of three bytes were all recorded
+    EXPECT_TRUE(emu.waitForReceived(18, 1000));  // six queries of three bytes were all recorded
 }
 
-TEST(PrinterEmulator, StatusBytesFollowTheirSettings)
-{
+TEST(PrinterEmulator, StatusBytesFollowTheirSettings) {
     PrinterEmulator emu;
     Host host(emu.slavePath());
     const Bytes defaults = {0x16, 0x12, 0x12, 0x12};
-    for (uint8_t n = 1; n <= 4; ++n)
-        EXPECT_EQ(host.query({0x10, 0x04, n}, 1), Bytes{defaults[n - 1]}) << int(n);
+    for (uint8_t n = 1; n <= 4; ++n) EXPECT_EQ(host.query({0x10, 0x04, n}, 1), Bytes{defaults[n - 1]}) << int(n);
 
-    emu.setStatus(2, 0x16);   // cover opened between two reads
+    emu.setStatus(2, 0x16);  // cover opened between two reads
     EXPECT_EQ(host.query({0x10, 0x04, 2}, 1), Bytes{0x16});
     emu.setStatus(2, 0x12);
     EXPECT_EQ(host.query({0x10, 0x04, 2}, 1), Bytes{0x12});
@@ -180,12 +164,10 @@ TEST(PrinterEmulator, StatusBytesFollowTheirSettings)
     EXPECT_TRUE(host.query({0x10, 0x04, 3}, 1, 100).empty());
     EXPECT_EQ(host.query({0x10, 0x04, 4}, 1), Bytes{0x12});
     // Four queries at once come back as four bytes in order (3 stays silent).
-    EXPECT_EQ(host.query({0x10, 0x04, 1, 0x10, 0x04, 2, 0x10, 0x04, 3, 0x10, 0x04, 4}, 4),
-              (Bytes{0x16, 0x12, 0x12}));
+    EXPECT_EQ(host.query({0x10, 0x04, 1, 0x10, 0x04, 2, 0x10, 0x04, 3, 0x10, 0x04, 4}, 4), (Bytes{0x16, 0x12, 0x12}));
 }
 
-TEST(PrinterEmulator, SilentPrinterStillRecords)
-{
+TEST(PrinterEmulator, SilentPrinterStillRecords) {
     PrinterEmulator emu;
     emu.setSilent(true);
     Host host(emu.slavePath());
@@ -196,8 +178,7 @@ TEST(PrinterEmulator, SilentPrinterStillRecords)
     EXPECT_EQ(host.query({0x10, 0x04, 1}, 1), Bytes{0x16});
 }
 
-TEST(PrinterEmulator, RealTimeStatusIsAnsweredInsideAnImage)
-{
+TEST(PrinterEmulator, RealTimeStatusIsAnsweredInsideAnImage) {
     PrinterEmulator emu;
     Host host(emu.slavePath());
     // Header of a 1 x 8 raster and two rows, then DLE EOT 2, which also counts as three rows.
@@ -207,19 +188,18 @@ TEST(PrinterEmulator, RealTimeStatusIsAnsweredInsideAnImage)
     ASSERT_TRUE(emu.waitForReceived(16, 1000));
     ASSERT_TRUE(emu.waitQuiet(50, 1000));
     EXPECT_EQ(emu.pageHeight(), 8);
-    EXPECT_TRUE(emu.pixel(3, 2));    // row 2 = 0x10
-    EXPECT_TRUE(emu.pixel(5, 3));    // row 3 = 0x04
-    EXPECT_TRUE(emu.pixel(6, 4));    // row 4 = 0x02
+    EXPECT_TRUE(emu.pixel(3, 2));  // row 2 = 0x10
+    EXPECT_TRUE(emu.pixel(5, 3));  // row 3 = 0x04
+    EXPECT_TRUE(emu.pixel(6, 4));  // row 4 = 0x02
     EXPECT_TRUE(emu.pixel(7, 7));
 
     emu.setRealtimeInData(false);
     ASSERT_TRUE(host.send(raster(0, 1, 3, {})));
     EXPECT_TRUE(host.query({0x10, 0x04, 0x02}, 1, 150).empty());
-    EXPECT_EQ(host.query({0x10, 0x04, 0x01}, 1), Bytes{0x16});   // outside the image again
+    EXPECT_EQ(host.query({0x10, 0x04, 0x01}, 1), Bytes{0x16});  // outside the image again
 }
 
-TEST(PrinterEmulator, RasterBecomesThePageAndItsBmp)
-{
+TEST(PrinterEmulator, RasterBecomesThePageAndItsBmp) {
     PrinterEmulator emu;
     Host host(emu.slavePath());
     // Two rows of 2 bytes: a left dot and a right dot, a full row; then 3 dots of feed.
@@ -235,7 +215,7 @@ TEST(PrinterEmulator, RasterBecomesThePageAndItsBmp)
     for (int x = 0; x < 16; ++x) EXPECT_TRUE(emu.pixel(x, 1));
     for (int y = 2; y < 5; ++y) EXPECT_FALSE(emu.pixel(0, y));
     EXPECT_TRUE(emu.pixel(1, 5));
-    EXPECT_FALSE(emu.pixel(9, 5));   // narrower row: white beyond it
+    EXPECT_FALSE(emu.pixel(9, 5));  // narrower row: white beyond it
     EXPECT_FALSE(emu.pixel(-1, 0));
     EXPECT_FALSE(emu.pixel(0, 6));
 
@@ -259,10 +239,8 @@ TEST(PrinterEmulator, RasterBecomesThePageAndItsBmp)
     EXPECT_EQ(le32(bmp, 42), 7086u);
     EXPECT_EQ(le32(bmp, 46), 2u);
     for (size_t i = 50; i < 122; ++i) ASSERT_EQ(bmp[i], 0) << i;
-    EXPECT_EQ(Bytes(bmp.begin() + 122, bmp.begin() + 130),
-              (Bytes{0xDF, 0xDF, 0xDF, 0x00, 0x00, 0x00, 0x00, 0x00}));
-    const Bytes rows = {0x80, 0x01, 0, 0, 0xFF, 0xFF, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
-                        0,    0,    0, 0, 0x40, 0,    0, 0};
+    EXPECT_EQ(Bytes(bmp.begin() + 122, bmp.begin() + 130), (Bytes{0xDF, 0xDF, 0xDF, 0x00, 0x00, 0x00, 0x00, 0x00}));
+    const Bytes rows = {0x80, 0x01, 0, 0, 0xFF, 0xFF, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x40, 0, 0, 0};
     EXPECT_EQ(Bytes(bmp.begin() + 130, bmp.end()), rows);
     EXPECT_EQ(emu.pageBMP(), bmp);
 
@@ -271,8 +249,7 @@ TEST(PrinterEmulator, RasterBecomesThePageAndItsBmp)
     EXPECT_FALSE(emu.writePageBMP(dir.file("empty.bmp")));
 }
 
-TEST(PrinterEmulator, DoubleWidthAndHeightModes)
-{
+TEST(PrinterEmulator, DoubleWidthAndHeightModes) {
     const struct {
         uint8_t m;
         int width, height;
@@ -293,8 +270,7 @@ TEST(PrinterEmulator, DoubleWidthAndHeightModes)
     }
 }
 
-TEST(PrinterEmulator, RasterSplitAcrossWritesStaysAligned)
-{
+TEST(PrinterEmulator, RasterSplitAcrossWritesStaysAligned) {
     PrinterEmulator emu;
     Host host(emu.slavePath());
     Bytes data(64 * 24);
@@ -317,31 +293,28 @@ TEST(PrinterEmulator, RasterSplitAcrossWritesStaysAligned)
     ASSERT_EQ(emu.pageHeight(), 24);
     for (int y = 0; y < 24; ++y)
         for (int x = 0; x < 512; ++x)
-            ASSERT_EQ(emu.pixel(x, y), bool((data[size_t(y * 64 + x / 8)] >> (7 - x % 8)) & 1))
-                << x << "," << y;
+            ASSERT_EQ(emu.pixel(x, y), bool((data[size_t(y * 64 + x / 8)] >> (7 - x % 8)) & 1)) << x << "," << y;
     EXPECT_EQ(emu.text(), "OK\n");
     EXPECT_EQ(emu.received(), stream);
 }
 
-TEST(PrinterEmulator, CutsAndDrawerPulsesAreCounted)
-{
+TEST(PrinterEmulator, CutsAndDrawerPulsesAreCounted) {
     PrinterEmulator emu;
     Host host(emu.slavePath());
-    ASSERT_TRUE(host.send({0x1D, 0x56, 0x30, 0x1D, 0x56, 0x31, 0x1D, 0x56, 0x31, 0x1B, 0x70,
-                           0x00, 0x32, 0xFA, 0x1B, 0x40}));
+    ASSERT_TRUE(
+        host.send({0x1D, 0x56, 0x30, 0x1D, 0x56, 0x31, 0x1D, 0x56, 0x31, 0x1B, 0x70, 0x00, 0x32, 0xFA, 0x1B, 0x40}));
     ASSERT_TRUE(emu.waitForReceived(16, 1000));
     EXPECT_EQ(emu.fullCuts(), 1);
     EXPECT_EQ(emu.partialCuts(), 2);
     EXPECT_EQ(emu.drawerPulses(), 1);
-    EXPECT_EQ(emu.events(), (std::vector<std::string>{"cut-full", "cut-partial", "cut-partial",
-                                                      "drawer 0 50 250", "init"}));
+    EXPECT_EQ(emu.events(),
+              (std::vector<std::string>{"cut-full", "cut-partial", "cut-partial", "drawer 0 50 250", "init"}));
     emu.clearEvents();
     EXPECT_EQ(emu.fullCuts() + emu.partialCuts() + emu.drawerPulses(), 0);
     EXPECT_TRUE(emu.events().empty());
 }
 
-TEST(PrinterEmulator, EventCallbackSeesEveryEvent)
-{
+TEST(PrinterEmulator, EventCallbackSeesEveryEvent) {
     PrinterEmulator emu;
     std::mutex m;
     std::vector<std::string> seen;
@@ -364,8 +337,7 @@ TEST(PrinterEmulator, EventCallbackSeesEveryEvent)
     EXPECT_EQ(seen, (std::vector<std::string>{"raster 1x1 m0", "cut-partial"}));
 }
 
-TEST(PrinterEmulator, HostCanCloseAndReopenThePort)
-{
+TEST(PrinterEmulator, HostCanCloseAndReopenThePort) {
     PrinterEmulator emu;
     for (int round = 0; round < 5; ++round) {
         Host host(emu.slavePath());
@@ -383,15 +355,14 @@ TEST(PrinterEmulator, HostCanCloseAndReopenThePort)
     EXPECT_EQ(host.query({0x1D, 0x49, 'C'}), withCode(0x5F, "RX-457"));
 }
 
-TEST(PrinterEmulator, UnpluggedPrinterMakesTheHostFailNotHang)
-{
+TEST(PrinterEmulator, UnpluggedPrinterMakesTheHostFailNotHang) {
     PrinterEmulator emu;
     Host host(emu.slavePath());
     ASSERT_TRUE(host.send({0x1B, 0x40}));
     ASSERT_TRUE(emu.waitForReceived(2, 1000));
     ASSERT_TRUE(host.send({0x1D, 0x56, 0x30}));
     emu.disappear();
-    EXPECT_EQ(emu.fullCuts(), 1);   // sent before the plug was pulled
+    EXPECT_EQ(emu.fullCuts(), 1);  // sent before the plug was pulled
 
     auto start = std::chrono::steady_clock::now();
     uint8_t b = 0x10;
@@ -402,11 +373,10 @@ TEST(PrinterEmulator, UnpluggedPrinterMakesTheHostFailNotHang)
     EXPECT_LE(::read(host.fd(), in, sizeof in), 0);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500));
     EXPECT_LT(::open(emu.slavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK), 0);
-    emu.disappear();   // twice is harmless
+    emu.disappear();  // twice is harmless
 }
 
-TEST(PrinterEmulator, ReplyDelayIsHonoured)
-{
+TEST(PrinterEmulator, ReplyDelayIsHonoured) {
     PrinterEmulator emu;
     emu.setReplyDelay(120);
     Host host(emu.slavePath());
@@ -417,12 +387,11 @@ TEST(PrinterEmulator, ReplyDelayIsHonoured)
     EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(120));
 }
 
-TEST(PrinterEmulator, WaitsBlockUntilTheirCondition)
-{
+TEST(PrinterEmulator, WaitsBlockUntilTheirCondition) {
     PrinterEmulator emu;
     Host host(emu.slavePath());
     EXPECT_FALSE(emu.waitForReceived(1, 50));
-    EXPECT_TRUE(emu.waitQuiet(10, 100));   // nothing arrived at all
+    EXPECT_TRUE(emu.waitQuiet(10, 100));  // nothing arrived at all
     std::thread sender([&] {
         for (int i = 0; i < 6; ++i) {
             host.send({'x'});
@@ -430,7 +399,7 @@ TEST(PrinterEmulator, WaitsBlockUntilTheirCondition)
         }
     });
     EXPECT_TRUE(emu.waitForReceived(1, 1000));
-    EXPECT_FALSE(emu.waitQuiet(80, 60));    // bytes keep arriving every 20 ms
+    EXPECT_FALSE(emu.waitQuiet(80, 60));  // bytes keep arriving every 20 ms
     EXPECT_TRUE(emu.waitQuiet(80, 2000));
     sender.join();
     EXPECT_EQ(emu.received().size(), 6u);
@@ -440,11 +409,10 @@ TEST(PrinterEmulator, WaitsBlockUntilTheirCondition)
     EXPECT_EQ(emu.receivedTotal(), 6u);
 }
 
-TEST(PrinterEmulator, IdleEmulatorBurnsNoCpu)
-{
+TEST(PrinterEmulator, IdleEmulatorBurnsNoCpu) {
     PrinterEmulator emu;
     Host host(emu.slavePath());
-    emu.setReplyDelay(10000);   // a pending reply must not make the thread spin either
+    emu.setReplyDelay(10000);  // a pending reply must not make the thread spin either
     ASSERT_TRUE(host.send({0x10, 0x04, 0x01}));
     ASSERT_TRUE(emu.waitForReceived(3, 1000));
     timespec a{}, b{};
@@ -455,8 +423,7 @@ TEST(PrinterEmulator, IdleEmulatorBurnsNoCpu)
     EXPECT_LT(used, 50.0);
 }
 
-TEST(PrinterEmulator, PngThroughConvert)
-{
+TEST(PrinterEmulator, PngThroughConvert) {
     if (!rx457test::commandAvailable("convert")) GTEST_SKIP() << "ImageMagick's convert is not installed";
     PrinterEmulator emu;
     Host host(emu.slavePath());
@@ -465,9 +432,8 @@ TEST(PrinterEmulator, PngThroughConvert)
     rx457test::TempDir dir;
     ASSERT_TRUE(emu.writePagePNG(dir.file("p.png")));
     int code = -1;
-    std::string info = rx457test::runCommand("convert " + dir.file("p.png") +
-                                                 " -format '%w %h %[pixel:p{0,0}] %[pixel:p{4,0}]' info:",
-                                             &code);
+    std::string info = rx457test::runCommand(
+        "convert " + dir.file("p.png") + " -format '%w %h %[pixel:p{0,0}] %[pixel:p{4,0}]' info:", &code);
     EXPECT_EQ(code, 0);
     EXPECT_NE(info.find("16 2"), std::string::npos) << info;
     EXPECT_NE(info.find("gray(0)"), std::string::npos) << info;
@@ -540,12 +506,11 @@ private:
 };
 
 // The command-line tool: the path on the first line, the page written when it goes quiet.
-TEST(EmulatorTool, ExitsAfterQuietAndWritesThePage)
-{
+TEST(EmulatorTool, ExitsAfterQuietAndWritesThePage) {
     rx457test::TempDir dir;
     const std::string out = dir.file("page.bmp");
-    Ferramenta ferramenta({"--out", out, "--quiet-exit", "200", "--model", "TESTE", "--status", "1=0x1E",
-                           "--stdin-control"});
+    Ferramenta ferramenta(
+        {"--out", out, "--quiet-exit", "200", "--model", "TESTE", "--status", "1=0x1E", "--stdin-control"});
     ASSERT_TRUE(ferramenta.iniciou());
     const std::string line = ferramenta.lerLinha();
     ASSERT_EQ(line.rfind("/dev/", 0), 0u) << line;
@@ -568,8 +533,7 @@ TEST(EmulatorTool, ExitsAfterQuietAndWritesThePage)
     EXPECT_EQ(bmp[134], 0x55);
 }
 
-TEST(EmulatorTool, StopsWhenStdinClosesAndOnSigterm)
-{
+TEST(EmulatorTool, StopsWhenStdinClosesAndOnSigterm) {
     for (bool bySignal : {false, true}) {
         Ferramenta ferramenta(bySignal ? std::vector<std::string>{} : std::vector<std::string>{"--stdin-control"});
         ASSERT_TRUE(ferramenta.iniciou());
@@ -580,8 +544,7 @@ TEST(EmulatorTool, StopsWhenStdinClosesAndOnSigterm)
     }
 }
 
-TEST(PrinterEmulator, HostThatNeverReadsRepliesDoesNotMakeItSpin)
-{
+TEST(PrinterEmulator, HostThatNeverReadsRepliesDoesNotMakeItSpin) {
     PrinterEmulator emu;
     Host host(emu.slavePath());
     Bytes many;
@@ -603,8 +566,7 @@ TEST(PrinterEmulator, HostThatNeverReadsRepliesDoesNotMakeItSpin)
 
 // The fault-injection commands: unplug and plug back under the same link, stop reading, a pace,
 // and the TCP service with a dropped connection.
-TEST(EmulatorTool, FaultCommandsChangeWhatTheHostMeets)
-{
+TEST(EmulatorTool, FaultCommandsChangeWhatTheHostMeets) {
     rx457test::TempDir dir;
     const std::string link = dir.file("impressora");
     Ferramenta ferramenta({"--stdin-control", "--link", link, "--tcp", "0"});

@@ -19,14 +19,16 @@ struct RecordingSink : EscPosSink {
     std::vector<std::string> events;
     std::string printed;
     std::vector<int> idents;
-    void rasterRow(const uint8_t* dots, int w, int copies) override
-    {
+    void rasterRow(const uint8_t* dots, int w, int copies) override {
         for (int i = 0; i < copies; ++i) {
             rows.emplace_back(dots, dots + (w + 7) / 8);
             widths.push_back(w);
         }
     }
-    void feedRows(int n) override { rows.insert(rows.end(), size_t(n), Bytes{}); widths.insert(widths.end(), size_t(n), 0); }
+    void feedRows(int n) override {
+        rows.insert(rows.end(), size_t(n), Bytes{});
+        widths.insert(widths.end(), size_t(n), 0);
+    }
     void cut(bool full) override { events.push_back(full ? "cut-full" : "cut-partial"); }
     void drawerPulse(const std::string& w) override { events.push_back(w); }
     void event(const std::string& w) override { events.push_back(w); }
@@ -34,13 +36,11 @@ struct RecordingSink : EscPosSink {
     void identify(uint8_t n) override { idents.push_back(n); }
 };
 
-void feed(EscPosStream& p, const Bytes& b)
-{
+void feed(EscPosStream& p, const Bytes& b) {
     for (uint8_t c : b) p.feed(c);
 }
 
-Bytes operator+(Bytes a, const Bytes& b)
-{
+Bytes operator+(Bytes a, const Bytes& b) {
     a.insert(a.end(), b.begin(), b.end());
     return a;
 }
@@ -52,14 +52,13 @@ Bytes str(const std::string& s) { return Bytes(s.begin(), s.end()); }
 // Every command the library's encoder can emit, with arguments chosen to look like text: if the
 // splitter got a length wrong, letters of the command would leak into the text or the marker
 // after it would be swallowed.
-TEST(EscPosStream, EveryEncoderCommandHasItsLength)
-{
+TEST(EscPosStream, EveryEncoderCommandHasItsLength) {
     struct Case {
         const char* name;
         Bytes bytes;
     };
     Bytes userChars = {0x1B, 0x26, 0x03, 'A', 'A'};
-    userChars.insert(userChars.end(), 36, 'u');   // font 0 is 12 dots wide: 3 x 12 bytes
+    userChars.insert(userChars.end(), 36, 'u');  // font 0 is 12 dots wide: 3 x 12 bytes
     Bytes bitImage24 = {0x1B, 0x2A, 0x21, 0x03, 0x00};
     bitImage24.insert(bitImage24.end(), 9, 'b');
     Bytes nvImage = {0x1C, 0x71, 0x01, 0x01, 0x00, 0x01, 0x00};
@@ -75,7 +74,7 @@ TEST(EscPosStream, EveryEncoderCommandHasItsLength)
         {"GS a", {0x1D, 0x61, 'A'}},
         {"ESC M", {0x1B, 0x4D, 'A'}},
         {"ESC E", {0x1B, 0x45, 'A'}},
-        {"GS : GS :", {0x1D, 0x3A, 0x1D, 0x3A}},   // an empty macro definition
+        {"GS : GS :", {0x1D, 0x3A, 0x1D, 0x3A}},  // an empty macro definition
         {"GS ^", {0x1D, 0x5E, 0x00, 'A', 'A'}},
         {"ESC J", {0x1B, 0x4A, 'A'}},
         {"ESC p", {0x1B, 0x70, 'A', 'A', 'A'}},
@@ -132,16 +131,14 @@ TEST(EscPosStream, EveryEncoderCommandHasItsLength)
     }
 }
 
-TEST(EscPosStream, LoneDleIsAnOrdinaryByte)
-{
+TEST(EscPosStream, LoneDleIsAnOrdinaryByte) {
     RecordingSink sink;
     EscPosStream p(sink);
     feed(p, Bytes{0x10, 'A', 0x10, 0x1B, 0x45, 0x01, 'B'});
     EXPECT_EQ(sink.printed, "AB");
 }
 
-TEST(EscPosStream, RasterModesScaleLikeAPrinter)
-{
+TEST(EscPosStream, RasterModesScaleLikeAPrinter) {
     struct Case {
         uint8_t m;
         int width;
@@ -150,11 +147,8 @@ TEST(EscPosStream, RasterModesScaleLikeAPrinter)
     };
     // One row of one byte 0xA0: dots 0 and 2.
     const std::vector<Case> cases = {
-        {0, 8, 1, {0xA0}},
-        {1, 16, 1, {0xCC, 0x00}},
-        {2, 8, 2, {0xA0}},
-        {3, 16, 2, {0xCC, 0x00}},
-        {'0', 8, 1, {0xA0}},   // the ASCII form of the mode
+        {0, 8, 1, {0xA0}},          {1, 16, 1, {0xCC, 0x00}}, {2, 8, 2, {0xA0}},
+        {3, 16, 2, {0xCC, 0x00}},   {'0', 8, 1, {0xA0}},  // the ASCII form of the mode
         {'3', 16, 2, {0xCC, 0x00}},
     };
     for (const auto& c : cases) {
@@ -167,40 +161,34 @@ TEST(EscPosStream, RasterModesScaleLikeAPrinter)
     }
 }
 
-TEST(EscPosStream, LeftMarginShiftsRasterAndInitResetsIt)
-{
+TEST(EscPosStream, LeftMarginShiftsRasterAndInitResetsIt) {
     RecordingSink sink;
     EscPosStream p(sink);
     // Margin of 4 dots (not a whole byte), one row 0xFF, then ESC @ and the same row again.
-    feed(p, Bytes{0x1D, 0x4C, 0x04, 0x00, 0x1D, 0x76, 0x30, 0x00, 0x01, 0x00, 0x01, 0x00, 0xFF,
-                  0x1B, 0x40, 0x1D, 0x76, 0x30, 0x00, 0x01, 0x00, 0x01, 0x00, 0xFF});
+    feed(p, Bytes{0x1D, 0x4C, 0x04, 0x00, 0x1D, 0x76, 0x30, 0x00, 0x01, 0x00, 0x01, 0x00,
+                  0xFF, 0x1B, 0x40, 0x1D, 0x76, 0x30, 0x00, 0x01, 0x00, 0x01, 0x00, 0xFF});
     ASSERT_EQ(sink.rows.size(), 2u);
     EXPECT_EQ(sink.widths[0], 12);
     EXPECT_EQ(sink.rows[0], (Bytes{0x0F, 0xF0}));
     EXPECT_EQ(sink.rows[1], (Bytes{0xFF}));
 }
 
-TEST(EscPosStream, CutsFeedsAndDrawer)
-{
+TEST(EscPosStream, CutsFeedsAndDrawer) {
     RecordingSink sink;
     EscPosStream p(sink);
-    feed(p, Bytes{0x1D, 0x56, 0x30, 0x1D, 0x56, 0x31, 0x1D, 0x56, 0x00, 0x1D, 0x56, 0x01,
-                  0x1D, 0x56, 0x42, 0x05, 0x1D, 0x56, 0x07,   // unknown mode: no cut
+    feed(p, Bytes{0x1D, 0x56, 0x30, 0x1D, 0x56, 0x31, 0x1D, 0x56, 0x00, 0x1D, 0x56, 0x01, 0x1D,
+                  0x56, 0x42, 0x05, 0x1D, 0x56, 0x07,  // unknown mode: no cut
                   0x1B, 0x4A, 0x03, 0x1B, 0x70, 0x00, 0x32, 0xFA, 0x10, 0x14, 0x01, 0x01, 0x02});
-    EXPECT_EQ(sink.events,
-              (std::vector<std::string>{"cut-full", "cut-partial", "cut-full", "cut-partial",
-                                        "feed 5", "cut-partial", "feed 3", "drawer 0 50 250",
-                                        "pulse 1 2"}));
+    EXPECT_EQ(sink.events, (std::vector<std::string>{"cut-full", "cut-partial", "cut-full", "cut-partial", "feed 5",
+                                                     "cut-partial", "feed 3", "drawer 0 50 250", "pulse 1 2"}));
     EXPECT_EQ(sink.rows.size(), 8u);
     EXPECT_EQ(sink.printed, "");
 }
 
-TEST(EscPosStream, MacroRecordsWithoutActingAndReplays)
-{
+TEST(EscPosStream, MacroRecordsWithoutActingAndReplays) {
     RecordingSink sink;
     EscPosStream p(sink);
-    feed(p, Bytes{0x1D, 0x3A, 'A', 0x1D, 0x76, 0x30, 0x00, 0x01, 0x00, 0x01, 0x00, 0x3A,
-                  0x1D, 0x49, 0x43, 0x1D, 0x3A});
+    feed(p, Bytes{0x1D, 0x3A, 'A', 0x1D, 0x76, 0x30, 0x00, 0x01, 0x00, 0x01, 0x00, 0x3A, 0x1D, 0x49, 0x43, 0x1D, 0x3A});
     EXPECT_TRUE(sink.printed.empty());
     EXPECT_TRUE(sink.rows.empty());
     EXPECT_TRUE(sink.idents.empty());
@@ -209,26 +197,24 @@ TEST(EscPosStream, MacroRecordsWithoutActingAndReplays)
     EXPECT_EQ(sink.printed, "AAz");
     ASSERT_EQ(sink.rows.size(), 2u);
     EXPECT_EQ(sink.rows[0], Bytes{0x3A});
-    EXPECT_TRUE(sink.idents.empty());   // queries are not answered again from a macro
+    EXPECT_TRUE(sink.idents.empty());  // queries are not answered again from a macro
 }
 
-TEST(EscPosStream, IdentificationQueriesReachTheSink)
-{
+TEST(EscPosStream, IdentificationQueriesReachTheSink) {
     RecordingSink sink;
     EscPosStream p(sink);
     feed(p, Bytes{0x1D, 0x49, 0x31, 0x1D, 0x49, 0x43, 0x1D, 0x49, 0x02});
     EXPECT_EQ(sink.idents, (std::vector<int>{0x31, 0x43, 0x02}));
 }
 
-TEST(EscPosStream, HostileHeadersNeitherCrashNorExplode)
-{
+TEST(EscPosStream, HostileHeadersNeitherCrashNorExplode) {
     RecordingSink sink;
     EscPosStream p(sink);
     // A raster announcing 65535 x 65535 bytes, cut short: rows are clipped in width.
     Bytes b = {0x1D, 0x76, 0x30, 0x03, 0xFF, 0xFF, 0xFF, 0xFF};
     b.insert(b.end(), 200000, 0xFF);
     feed(p, b);
-    ASSERT_EQ(sink.rows.size(), 6u);   // three whole rows, each doubled
+    ASSERT_EQ(sink.rows.size(), 6u);  // three whole rows, each doubled
     EXPECT_EQ(sink.widths[0], rx457emu::kMaxRowDots);
 
     std::mt19937 rng(457);
