@@ -197,6 +197,16 @@ void Engine::sinalizar() {
     cvSinal_.notify_all();
 }
 
+Engine::Contado::Contado(Engine& e, std::atomic<int>& contador) : e_(e), n_(contador) {
+    n_.fetch_add(1, std::memory_order_acq_rel);
+    e_.sinalizar();
+}
+
+Engine::Contado::~Contado() {
+    n_.fetch_sub(1, std::memory_order_acq_rel);
+    e_.sinalizar();
+}
+
 void Engine::registrarProgresso() {
     ultimoProgressoMs_.store(agoraMs(), std::memory_order_release);
     desistiu_.store(false, std::memory_order_release);
@@ -205,12 +215,7 @@ void Engine::registrarProgresso() {
 bool Engine::aguardarProgresso(const std::function<bool()>& pronto, int ms, bool desistirSeCaido, bool desistencia) {
     const int64_t inicio = agoraMs();
     // A caller waiting on the output means the burst is complete: the start-up delay ends.
-    esperasSaida_.fetch_add(1, std::memory_order_acq_rel);
-    sinalizar();
-    struct Espera {
-        std::atomic<int>& n;
-        ~Espera() { n.fetch_sub(1, std::memory_order_acq_rel); }
-    } espera{esperasSaida_};
+    const Contado espera(*this, esperasSaida_);
     std::unique_lock<std::mutex> trava(mutexSinal_);
     for (;;) {
         if (pronto()) return true;
@@ -922,14 +927,7 @@ void Engine::encaminharAposImpressao(const std::function<void(Driver&)>& comando
 void Engine::enfileirarComando(const std::function<void(Driver&)>& comando) {
     std::string bytes;
     {
-        codificacoes_.fetch_add(1, std::memory_order_acq_rel);
-        struct Fim {
-            Engine& e;
-            ~Fim() {
-                e.codificacoes_.fetch_sub(1, std::memory_order_acq_rel);
-                e.sinalizar();
-            }
-        } fim{*this};
+        const Contado codificacao(*this, codificacoes_);
         std::lock_guard<std::mutex> trava(mutexDispositivo_);
         bytes = codificarNoDestino(comando);
     }
@@ -1367,14 +1365,7 @@ bool Engine::garantirLink() {
 }
 
 std::unique_lock<std::mutex> Engine::tomarDispositivo() {
-    pedidosDispositivo_.fetch_add(1, std::memory_order_acq_rel);
-    struct Pedido {
-        Engine& e;
-        ~Pedido() {
-            e.pedidosDispositivo_.fetch_sub(1, std::memory_order_acq_rel);
-            e.sinalizar();
-        }
-    } pedido{*this};
+    const Contado pedido(*this, pedidosDispositivo_);
     // A printer that took nothing for the whole time limit would only make the caller wait again.
     if (desistiu_.load(std::memory_order_acquire) && impressoraDestino->link) return {};
     for (;;) {

@@ -317,6 +317,19 @@ private:
     bool aguardarProgresso(const std::function<bool()>& pronto, int ms, bool desistirSeCaido, bool desistencia);
     void registrarProgresso();
     void sinalizar();
+    // Counts the calling thread in `contador` while in scope, signalling the output thread when it
+    // enters and leaves: the thread's waits (start-up delay, yielding the link) look at the counts.
+    class Contado {
+    public:
+        Contado(Engine& e, std::atomic<int>& contador);
+        ~Contado();
+        Contado(const Contado&) = delete;
+        Contado& operator=(const Contado&) = delete;
+
+    private:
+        Engine& e_;
+        std::atomic<int>& n_;
+    };
     void esperarTrabalho();
     void relatarFalhaSaida(const char* texto) noexcept;
     int paraPontosX(int v) const;
